@@ -1,0 +1,16 @@
+# kiv_add_tests(LABEL <unit|integration|e2e> LIBS <libs...> SOURCES <a_test.cpp ...>)
+# Turns each *_test.cpp into one test program and one CTest test carrying LABEL.
+# Every test program runs with a fresh temporary machine-state prefix (see testsupport/).
+function(kiv_add_tests)
+  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "LIBS;SOURCES" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  foreach(src IN LISTS ARG_SOURCES)
+    get_filename_component(name "${src}" NAME_WE)
+    add_executable(${name} "${src}")
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} kiv_test_main kiv_warnings)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT})
+  endforeach()
+endfunction()

@@ -1,0 +1,6 @@
+# The one list of warning flags every target of the project compiles with.
+add_library(kiv_warnings INTERFACE)
+target_compile_options(kiv_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Werror
+  -Wnon-virtual-dtor -Woverloaded-virtual -Wformat=2 -Wcast-qual
+  -Wno-missing-field-initializers)
