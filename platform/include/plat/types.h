@@ -57,6 +57,22 @@ using HANDLE = void*;
 using HMODULE = struct HINSTANCE__*;
 using HINSTANCE = HMODULE;
 
+// Security attributes are accepted and ignored (there is one user); FILETIME as on Windows.
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
+
 #ifndef TRUE
 #define TRUE 1
 #endif
