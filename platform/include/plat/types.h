@@ -132,6 +132,12 @@ inline constexpr LONG ERROR_CANTWRITE = 1013;
 inline constexpr LONG ERROR_KEY_DELETED = 1018;
 inline constexpr LONG ERROR_NOT_SUPPORTED = 50;
 inline constexpr LONG ERROR_TIMEOUT = 1460;
+inline constexpr LONG ERROR_MOD_NOT_FOUND = 126;
+inline constexpr LONG ERROR_PROC_NOT_FOUND = 127;
+inline constexpr LONG ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr LONG ERROR_INVALID_HOOK_HANDLE = 1404;
+inline constexpr LONG ERROR_INVALID_HOOK_FILTER = 1426;
+inline constexpr LONG ERROR_INVALID_THREAD_ID = 1444;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(LONG error) {
   return error <= 0 ? static_cast<HRESULT>(error)
