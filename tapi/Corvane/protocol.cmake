@@ -16,7 +16,8 @@ target_include_directories(cvnproto PUBLIC
   ${CMAKE_CURRENT_SOURCE_DIR}/src/protocol)
 target_link_libraries(cvnproto PUBLIC winplat kivcommon PRIVATE kiv_warnings)
 
-set(CVNPROTO_TESTS ccm_records_test msg_catalogue_test phone_messages_test)
+set(CVNPROTO_TESTS ccm_records_test ccm_view_test ccm_send_test msg_catalogue_test
+                   phone_messages_test)
 foreach(test IN LISTS CVNPROTO_TESTS)
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/${test}.cpp)
     kiv_add_tests(LABEL unit LIBS cvnproto SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/${test}.cpp)
