@@ -71,8 +71,8 @@ WINPLAT_API LRESULT DispatchMessageA(const MSG* lpMsg);
 WINPLAT_API HHOOK SetWindowsHookExA(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD dwThreadId);
 // Calls the hook after hhk in its thread's chain; 0 when there is none.
 WINPLAT_API LRESULT CallNextHookEx(HHOOK hhk, int nCode, WPARAM wParam, LPARAM lParam);
-// Removes a hook; it is not called again once this returns (unless it is running at that moment
-// on its thread). FALSE with ERROR_INVALID_HOOK_HANDLE for an unknown handle.
+// Removes a hook: messages retrieved afterwards skip it (a call already under way on the hook's
+// thread may still finish). FALSE with ERROR_INVALID_HOOK_HANDLE for an unknown handle.
 WINPLAT_API BOOL UnhookWindowsHookEx(HHOOK hhk);
 }
 
