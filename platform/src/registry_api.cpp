@@ -1,6 +1,9 @@
 // The Reg*A functions: each resolves its handle, then reads the newest hive or changes it
 // under the write lock (registry_store.h). Nothing is cached between calls.
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "plat/registry.h"
 #include "registry_handles.h"
@@ -33,7 +36,7 @@ Key* Locate(Key& root, const KeyRef& ref, LONG* result) {
   return key;
 }
 
-// Runs `read` on the key `hKey` names in the newest hive.
+// Runs `read(key, ref)` on the key `hKey` names in the newest hive.
 template <typename Read>
 LONG WithKey(HKEY hKey, REGSAM needed, Read read) {
   KeyRef ref;
@@ -43,7 +46,7 @@ LONG WithKey(HKEY hKey, REGSAM needed, Read read) {
   if (const LONG loaded = LoadHive(root, nullptr); loaded != ERROR_SUCCESS) return loaded;
   LONG result = ERROR_SUCCESS;
   Key* key = Locate(root, ref, &result);
-  return key == nullptr ? result : read(*key);
+  return key == nullptr ? result : read(*key, ref);
 }
 
 // Runs `change` on the key `hKey` names, under the write lock.
@@ -143,12 +146,12 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
   std::vector<std::string> parts;
   if (phkResult == nullptr || !SplitSubKey(lpSubKey, &parts)) return ERROR_INVALID_PARAMETER;
   KeyRef opened;
-  const LONG result = WithKey(hKey, 0, [&](Key& base) {
+  const LONG result = WithKey(hKey, 0, [&](Key& base, const KeyRef& ref) {
     if (FindKey(base, parts) == nullptr) return ERROR_FILE_NOT_FOUND;
+    opened = ref;
     return ERROR_SUCCESS;
   });
   if (result != ERROR_SUCCESS) return result;
-  ResolveKey(hKey, &opened);
   opened.path.insert(opened.path.end(), parts.begin(), parts.end());
   opened.predefined = opened.predefined && parts.empty();
   opened.access = samDesired;
@@ -160,7 +163,7 @@ LONG RegCloseKey(HKEY hKey) { return CloseKeyHandle(hKey) ? ERROR_SUCCESS : ERRO
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD /*lpReserved*/, LPDWORD lpType,
                       LPBYTE lpData, LPDWORD lpcbData) {
-  return WithKey(hKey, KEY_QUERY_VALUE, [&](Key& key) {
+  return WithKey(hKey, KEY_QUERY_VALUE, [&](Key& key, const KeyRef&) {
     const Value* value = key.FindValue(ValueName(lpValueName));
     return value == nullptr ? ERROR_FILE_NOT_FOUND : CopyData(*value, lpType, lpData, lpcbData);
   });
@@ -226,7 +229,7 @@ LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
 
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD /*lpReserved*/,
                    LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
-  return WithKey(hKey, KEY_ENUMERATE_SUB_KEYS, [&](Key& key) {
+  return WithKey(hKey, KEY_ENUMERATE_SUB_KEYS, [&](Key& key, const KeyRef&) {
     if (dwIndex >= key.children.size()) return ERROR_NO_MORE_ITEMS;
     auto it = key.children.begin();
     std::advance(it, dwIndex);
@@ -243,7 +246,7 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
 
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                    LPDWORD /*lpReserved*/, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  return WithKey(hKey, KEY_QUERY_VALUE, [&](Key& key) {
+  return WithKey(hKey, KEY_QUERY_VALUE, [&](Key& key, const KeyRef&) {
     if (dwIndex >= key.values.size()) return ERROR_NO_MORE_ITEMS;
     const Value& value = key.values[dwIndex];
     const LONG copied = CopyName(value.name, lpValueName, lpcchValueName);
