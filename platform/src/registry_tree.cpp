@@ -32,7 +32,7 @@ bool Key::RemoveChild(std::string_view child_name) { return children.erase(FoldN
 Value* Key::FindValue(std::string_view value_name) {
   const std::string folded = FoldName(value_name);
   auto it = std::find_if(values.begin(), values.end(),
-                         [&](const Value& v) { return FoldName(v.name) == folded; });
+                         [&](const Value& v) { return v.folded == folded; });
   return it == values.end() ? nullptr : &*it;
 }
 
@@ -42,13 +42,13 @@ void Key::SetValue(std::string_view value_name, DWORD type, std::string data) {
     existing->data = std::move(data);
     return;
   }
-  values.push_back(Value{std::string(value_name), type, std::move(data)});
+  values.push_back(Value{std::string(value_name), FoldName(value_name), type, std::move(data)});
 }
 
 bool Key::DeleteValue(std::string_view value_name) {
   const std::string folded = FoldName(value_name);
   auto it = std::find_if(values.begin(), values.end(),
-                         [&](const Value& v) { return FoldName(v.name) == folded; });
+                         [&](const Value& v) { return v.folded == folded; });
   if (it == values.end()) return false;
   values.erase(it);
   return true;

@@ -17,6 +17,7 @@ namespace plat::reg {
 // REG_DWORD four bytes in little-endian order, for other types the bytes as given.
 struct Value {
   std::string name;
+  std::string folded;  // FoldName(name), kept for lookups
   DWORD type = 0;
   std::string data;
 };
