@@ -5,7 +5,6 @@
 #pragma once
 
 #include "CCMLayout.h"
-#include "CCMView.h"
 #include "plat/sockets.h"
 
 class CCMMessage {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "CCMMessage.h"
+#include "CCMView.h"
 
 class CCMPR : public CCMMessage {
  public:
