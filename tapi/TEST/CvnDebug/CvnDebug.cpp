@@ -3,6 +3,7 @@
 // Usage: CvnDebug [extension [/t]]   (/t: test mode, nothing is created before the prompt)
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>

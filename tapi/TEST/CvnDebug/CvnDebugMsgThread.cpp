@@ -1,6 +1,7 @@
 #include "CvnDebugMsgThread.h"
 
 #include <cassert>
+#include <cstdio>
 
 #include "CvnDebugConsole.h"
 #include "CvnDebugMsgPrint.h"
