@@ -10,30 +10,15 @@
 #include "plat/oleauto.h"
 #include "plat/variant.h"
 
+// The tables below keep one line per type.
+// clang-format off
 namespace {
 
 bool IsKnownType(VARTYPE vt) {
   switch (vt & VT_TYPEMASK) {
-    case VT_EMPTY:
-    case VT_NULL:
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_ERROR:
-    case VT_BOOL:
-    case VT_VARIANT:
-    case VT_UNKNOWN:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
+    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_BSTR:
+    case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_VARIANT: case VT_UNKNOWN: case VT_I1:
+    case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT:
     case VT_HRESULT:
       return (vt & VT_ARRAY) == 0;  // there are no SAFEARRAYs here
     default:
@@ -79,58 +64,24 @@ HRESULT Dereference(const VARIANT& source, VARIANT* value) {
   }
   value->vt = vt;
   switch (vt) {
-    case VT_I2:
-      value->iVal = *source.piVal;
-      break;
-    case VT_I4:
-      value->lVal = *source.plVal;
-      break;
-    case VT_R4:
-      value->fltVal = *source.pfltVal;
-      break;
-    case VT_R8:
-      value->dblVal = *source.pdblVal;
-      break;
-    case VT_BSTR:
-      value->bstrVal = *source.pbstrVal;
-      break;
-    case VT_DISPATCH:
-      value->pdispVal = *source.ppdispVal;
-      break;
+    case VT_I2: value->iVal = *source.piVal; break;
+    case VT_I4: value->lVal = *source.plVal; break;
+    case VT_R4: value->fltVal = *source.pfltVal; break;
+    case VT_R8: value->dblVal = *source.pdblVal; break;
+    case VT_BSTR: value->bstrVal = *source.pbstrVal; break;
+    case VT_DISPATCH: value->pdispVal = *source.ppdispVal; break;
     case VT_ERROR:
-    case VT_HRESULT:
-      value->scode = *source.pscode;
-      break;
-    case VT_BOOL:
-      value->boolVal = *source.pboolVal;
-      break;
-    case VT_UNKNOWN:
-      value->punkVal = *source.ppunkVal;
-      break;
-    case VT_I1:
-      value->cVal = *source.pcVal;
-      break;
-    case VT_UI1:
-      value->bVal = *source.pbVal;
-      break;
-    case VT_UI2:
-      value->uiVal = *source.puiVal;
-      break;
-    case VT_UI4:
-      value->ulVal = *source.pulVal;
-      break;
-    case VT_I8:
-      value->llVal = *source.pllVal;
-      break;
-    case VT_UI8:
-      value->ullVal = *source.pullVal;
-      break;
-    case VT_INT:
-      value->intVal = *source.pintVal;
-      break;
-    case VT_UINT:
-      value->uintVal = *source.puintVal;
-      break;
+    case VT_HRESULT: value->scode = *source.pscode; break;
+    case VT_BOOL: value->boolVal = *source.pboolVal; break;
+    case VT_UNKNOWN: value->punkVal = *source.ppunkVal; break;
+    case VT_I1: value->cVal = *source.pcVal; break;
+    case VT_UI1: value->bVal = *source.pbVal; break;
+    case VT_UI2: value->uiVal = *source.puiVal; break;
+    case VT_UI4: value->ulVal = *source.pulVal; break;
+    case VT_I8: value->llVal = *source.pllVal; break;
+    case VT_UI8: value->ullVal = *source.pullVal; break;
+    case VT_INT: value->intVal = *source.pintVal; break;
+    case VT_UINT: value->uintVal = *source.puintVal; break;
     default:
       return DISP_E_BADVARTYPE;
   }
@@ -147,39 +98,17 @@ struct Integer {
 std::optional<Integer> ReadInteger(const VARIANT& v) {
   Integer n;
   switch (v.vt) {
-    case VT_EMPTY:
-      n.s = 0;
-      break;
-    case VT_I1:
-      n.s = v.cVal;
-      break;
-    case VT_I2:
-      n.s = v.iVal;
-      break;
-    case VT_I4:
-      n.s = v.lVal;
-      break;
-    case VT_I8:
-      n.s = v.llVal;
-      break;
-    case VT_INT:
-      n.s = v.intVal;
-      break;
-    case VT_BOOL:
-      n.s = v.boolVal;
-      break;
-    case VT_UI1:
-      n.s = v.bVal;
-      break;
-    case VT_UI2:
-      n.s = v.uiVal;
-      break;
-    case VT_UI4:
-      n.s = v.ulVal;
-      break;
-    case VT_UINT:
-      n.s = v.uintVal;
-      break;
+    case VT_EMPTY: n.s = 0; break;
+    case VT_I1: n.s = v.cVal; break;
+    case VT_I2: n.s = v.iVal; break;
+    case VT_I4: n.s = v.lVal; break;
+    case VT_I8: n.s = v.llVal; break;
+    case VT_INT: n.s = v.intVal; break;
+    case VT_BOOL: n.s = v.boolVal; break;
+    case VT_UI1: n.s = v.bVal; break;
+    case VT_UI2: n.s = v.uiVal; break;
+    case VT_UI4: n.s = v.ulVal; break;
+    case VT_UINT: n.s = v.uintVal; break;
     case VT_UI8:
       n.is_unsigned = true;
       n.u = v.ullVal;
@@ -204,36 +133,30 @@ T Value(const Integer& n) {
   return n.is_unsigned ? static_cast<T>(n.u) : static_cast<T>(n.s);
 }
 
-HRESULT StoreInteger(const Integer& n, VARTYPE vt, VARIANT* out) {
+// Stores n into `member` of `out` and sets its type, unless n is out of the member's range.
+template <typename T>
+HRESULT Store(const Integer& n, VARTYPE vt, T* member, VARIANT* out) {
+  if (!Fits<T>(n)) return DISP_E_OVERFLOW;
+  *member = Value<T>(n);
   out->vt = vt;
-  switch (vt) {
-#define KIV_STORE(type, member)               \
-  if (!Fits<type>(n)) return DISP_E_OVERFLOW; \
-  out->member = Value<type>(n);               \
   return S_OK;
-    case VT_I1:
-      KIV_STORE(CHAR, cVal)
-    case VT_I2:
-      KIV_STORE(SHORT, iVal)
-    case VT_I4:
-      KIV_STORE(LONG, lVal)
-    case VT_I8:
-      KIV_STORE(LONGLONG, llVal)
-    case VT_INT:
-      KIV_STORE(INT, intVal)
-    case VT_UI1:
-      KIV_STORE(BYTE, bVal)
-    case VT_UI2:
-      KIV_STORE(USHORT, uiVal)
-    case VT_UI4:
-      KIV_STORE(ULONG, ulVal)
-    case VT_UI8:
-      KIV_STORE(ULONGLONG, ullVal)
-    case VT_UINT:
-      KIV_STORE(UINT, uintVal)
-#undef KIV_STORE
+}
+
+HRESULT StoreInteger(const Integer& n, VARTYPE vt, VARIANT* out) {
+  switch (vt) {
+    case VT_I1: return Store(n, vt, &out->cVal, out);
+    case VT_I2: return Store(n, vt, &out->iVal, out);
+    case VT_I4: return Store(n, vt, &out->lVal, out);
+    case VT_I8: return Store(n, vt, &out->llVal, out);
+    case VT_INT: return Store(n, vt, &out->intVal, out);
+    case VT_UI1: return Store(n, vt, &out->bVal, out);
+    case VT_UI2: return Store(n, vt, &out->uiVal, out);
+    case VT_UI4: return Store(n, vt, &out->ulVal, out);
+    case VT_UI8: return Store(n, vt, &out->ullVal, out);
+    case VT_UINT: return Store(n, vt, &out->uintVal, out);
     case VT_BOOL:
       out->boolVal = (n.is_unsigned ? n.u != 0 : n.s != 0) ? VARIANT_TRUE : VARIANT_FALSE;
+      out->vt = VT_BOOL;
       return S_OK;
     default:
       return DISP_E_TYPEMISMATCH;
@@ -323,6 +246,7 @@ HRESULT Convert(const VARIANT& source, USHORT flags, VARTYPE vt, VARIANT* out) {
 }
 
 }  // namespace
+// clang-format on
 
 extern "C" {
 
@@ -383,6 +307,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
                           VARTYPE vt) {
   if (pvargDest == nullptr || pvarSrc == nullptr) return E_INVALIDARG;
   if (!IsKnownType(pvarSrc->vt & ~VT_BYREF) || !IsKnownType(vt)) return DISP_E_BADVARTYPE;
+  if (vt & VT_BYREF) return DISP_E_TYPEMISMATCH;  // a conversion yields a value
   VARIANT source = *pvarSrc;
   if (source.vt & VT_BYREF) {
     const HRESULT hr = Dereference(*pvarSrc, &source);

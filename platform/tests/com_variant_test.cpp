@@ -222,6 +222,8 @@ TEST(ComVariantTest, ChangeTypeInPlaceAndThroughReferences) {
   EXPECT_EQ(result.bVal, 250);
   number = 256;
   EXPECT_EQ(VariantChangeType(&result, &reference, 0, VT_UI1), DISP_E_OVERFLOW);
+  EXPECT_EQ(VariantChangeType(&result, &reference, 0, VT_BYREF | VT_I4), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(result.bVal, 250);
 
   VARIANT truth;
   truth.vt = VT_BOOL;
