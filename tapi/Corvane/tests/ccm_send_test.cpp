@@ -31,7 +31,7 @@ class LoopbackPair {
     address.sin_port = 0;
     EXPECT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     EXPECT_EQ(listen(listener, 1), 0);
-    socklen_t length = sizeof address;
+    int length = sizeof address;
     EXPECT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
     client_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     EXPECT_EQ(connect(client_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
