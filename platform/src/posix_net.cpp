@@ -100,10 +100,7 @@ int Shutdown(int fd, int how) {
   return Result(::shutdown(fd, posix_how));
 }
 
-int Close(int fd) {
-  // Shutting the read side sends nothing to the peer; it only ends a blocked recv.
-  (void)::shutdown(fd, SHUT_RD);
-  return Result(::close(fd));
+int Close(int fd) { return Result(::close(fd));
 }
 
 int SetLinger(int fd, bool on, int seconds) {

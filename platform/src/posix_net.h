@@ -19,8 +19,9 @@ int LocalAddress(int fd, std::uint32_t* addr, std::uint16_t* port);
 // Winsock flag bits (MSG_OOB 0x1, MSG_PEEK 0x2, MSG_WAITALL 0x8); send never raises SIGPIPE.
 long Send(int fd, const void* buf, std::size_t len, int flags);
 long Recv(int fd, void* buf, std::size_t len, int flags);
+// how: 0 receive side (sends nothing to the peer; a blocked recv returns 0, a blocked accept
+// fails), 1 send side, 2 both.
 int Shutdown(int fd, int how);
-// Wakes a recv blocked in another thread (it returns 0), then closes.
 int Close(int fd);
 int SetLinger(int fd, bool on, int seconds);
 int SetReuseAddress(int fd, bool on);

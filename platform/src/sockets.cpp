@@ -1,12 +1,18 @@
 // The Winsock surface over plat::net: descriptor checks, address records, errno to WSA codes
 // (kept per thread through SetLastError, as WSAGetLastError reads it on Windows).
+// As on Windows, closesocket ends the recv, accept or send that other threads are blocked in on
+// that socket: it wakes them by shutting the socket down, waits until they have left and only
+// then closes the descriptor, so no call ever runs on a closed (or reused) descriptor.
 #include "plat/sockets.h"
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "posix_net.h"
@@ -58,6 +64,83 @@ int Fail(int wsa_error) {
 int Finish(long rc) { return rc < 0 ? Fail(WsaError(static_cast<int>(-rc))) : static_cast<int>(rc); }
 
 bool ValidSocket(SOCKET s) { return s <= static_cast<SOCKET>(INT_MAX); }
+
+// Calls in flight per descriptor, and whether it is being closed.
+struct Activity {
+  int receivers = 0;  // recv, accept
+  int senders = 0;
+  bool closing = false;
+};
+
+class ActivityTable {
+ public:
+  // Never destroyed: threads may still use sockets while the process ends.
+  static ActivityTable& Get() {
+    static auto* table = new ActivityTable;
+    return *table;
+  }
+
+  bool Enter(int fd, bool sender) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Activity& a = table_[fd];
+    if (a.closing) return false;
+    ++(sender ? a.senders : a.receivers);
+    return true;
+  }
+
+  void Leave(int fd, bool sender) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Activity& a = table_[fd];
+    --(sender ? a.senders : a.receivers);
+    if (a.closing) {
+      left_.notify_all();
+    } else if (a.receivers == 0 && a.senders == 0) {
+      table_.erase(fd);
+    }
+  }
+
+  // Marks fd closing; false when another thread is closing it already. *how is the shutdown
+  // that wakes the calls in flight (-1: none needed).
+  bool BeginClose(int fd, int* how) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Activity& a = table_[fd];
+    if (a.closing) return false;
+    a.closing = true;
+    *how = a.senders > 0 ? SD_BOTH : a.receivers > 0 ? SD_RECEIVE : -1;
+    return true;
+  }
+
+  void AwaitIdleAndForget(int fd) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    left_.wait(lock, [&] { return table_[fd].receivers == 0 && table_[fd].senders == 0; });
+    table_.erase(fd);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable left_;
+  std::unordered_map<int, Activity> table_;
+};
+
+// One call in flight on a socket for the life of this object.
+class SocketCall {
+ public:
+  SocketCall(SOCKET s, bool sender)
+      : fd_(static_cast<int>(s)), sender_(sender), entered_(ValidSocket(s) && ActivityTable::Get().Enter(fd_, sender)) {}
+  ~SocketCall() {
+    if (entered_) ActivityTable::Get().Leave(fd_, sender_);
+  }
+  SocketCall(const SocketCall&) = delete;
+  SocketCall& operator=(const SocketCall&) = delete;
+
+  bool entered() const { return entered_; }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+  bool sender_;
+  bool entered_;
+};
 
 // The IPv4 address and port of a caller's record; false (with the WSA error set) when the
 // record is too short or of another family.
@@ -162,7 +245,8 @@ int listen(SOCKET s, int backlog) {
 }
 
 SOCKET accept(SOCKET s, sockaddr* addr, int* addrlen) {
-  if (!ValidSocket(s)) {
+  const SocketCall call(s, /*sender=*/false);
+  if (!call.entered()) {
     Fail(WSAENOTSOCK);
     return INVALID_SOCKET;
   }
@@ -172,7 +256,7 @@ SOCKET accept(SOCKET s, sockaddr* addr, int* addrlen) {
   }
   std::uint32_t peer = 0;
   std::uint16_t port = 0;
-  const int fd = plat::net::Accept(static_cast<int>(s), &peer, &port);
+  const int fd = plat::net::Accept(call.fd(), &peer, &port);
   if (fd < 0) {
     Fail(WsaError(-fd));
     return INVALID_SOCKET;
@@ -192,15 +276,17 @@ int getsockname(SOCKET s, sockaddr* name, int* namelen) {
 }
 
 int send(SOCKET s, const char* buf, int len, int flags) {
-  if (!ValidSocket(s)) return Fail(WSAENOTSOCK);
+  const SocketCall call(s, /*sender=*/true);
+  if (!call.entered()) return Fail(WSAENOTSOCK);
   if (len < 0 || (buf == nullptr && len > 0)) return Fail(WSAEFAULT);
-  return Finish(plat::net::Send(static_cast<int>(s), buf, static_cast<std::size_t>(len), flags));
+  return Finish(plat::net::Send(call.fd(), buf, static_cast<std::size_t>(len), flags));
 }
 
 int recv(SOCKET s, char* buf, int len, int flags) {
-  if (!ValidSocket(s)) return Fail(WSAENOTSOCK);
+  const SocketCall call(s, /*sender=*/false);
+  if (!call.entered()) return Fail(WSAENOTSOCK);
   if (len < 0 || (buf == nullptr && len > 0)) return Fail(WSAEFAULT);
-  return Finish(plat::net::Recv(static_cast<int>(s), buf, static_cast<std::size_t>(len), flags));
+  return Finish(plat::net::Recv(call.fd(), buf, static_cast<std::size_t>(len), flags));
 }
 
 int shutdown(SOCKET s, int how) {
@@ -211,7 +297,12 @@ int shutdown(SOCKET s, int how) {
 
 int closesocket(SOCKET s) {
   if (!ValidSocket(s)) return Fail(WSAENOTSOCK);
-  return Finish(plat::net::Close(static_cast<int>(s)));
+  const int fd = static_cast<int>(s);
+  int how = -1;
+  if (!ActivityTable::Get().BeginClose(fd, &how)) return Fail(WSAENOTSOCK);
+  if (how >= 0) plat::net::Shutdown(fd, how);
+  ActivityTable::Get().AwaitIdleAndForget(fd);
+  return Finish(plat::net::Close(fd));
 }
 
 int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) {

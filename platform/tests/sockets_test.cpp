@@ -1,6 +1,6 @@
 // Winsock surface over loopback: a TCP round trip on 127.0.0.1, a reset close (SO_LINGER 0)
 // seen by the peer, send on a reset connection failing without SIGPIPE, a refused connect,
-// closesocket ending a recv blocked in another thread, and name resolution.
+// closesocket ending recv and accept calls blocked in other threads, and name resolution.
 // The listener is made with the platform's own calls: POSIX socket headers cannot be
 // included beside plat/sockets.h.
 #include <gtest/gtest.h>
@@ -105,7 +105,7 @@ TEST_F(SocketsTest, ZeroLingerResetsAndSendOnAResetConnectionFailsWithoutSignal)
   EXPECT_EQ(closesocket(server), 0);
 }
 
-TEST_F(SocketsTest, ClosesocketEndsARecvBlockedInAnotherThread) {
+TEST_F(SocketsTest, ClosesocketEndsCallsBlockedInOtherThreads) {
   SOCKET client = INVALID_SOCKET;
   SOCKET server = INVALID_SOCKET;
   ASSERT_NO_FATAL_FAILURE(Connect(&client, &server));
@@ -124,6 +124,13 @@ TEST_F(SocketsTest, ClosesocketEndsARecvBlockedInAnotherThread) {
   ASSERT_EQ(reader.wait_for(kWaitLimit), std::future_status::ready);
   EXPECT_LE(reader.get(), 0);
   EXPECT_EQ(closesocket(server), 0);
+
+  SOCKET listener = INVALID_SOCKET;
+  Listen(&listener);
+  auto acceptor = std::async(std::launch::async, [&] { return accept(listener, nullptr, nullptr); });
+  EXPECT_EQ(closesocket(listener), 0);
+  ASSERT_EQ(acceptor.wait_for(kWaitLimit), std::future_status::ready);
+  EXPECT_EQ(acceptor.get(), INVALID_SOCKET);
 }
 
 TEST_F(SocketsTest, ConnectToAClosedPortIsRefused) {
