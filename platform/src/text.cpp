@@ -43,19 +43,27 @@ std::u16string DecodeUtf8(const unsigned char* s, std::size_t n) {
   std::size_t i = 0;
   while (i < n) {
     const unsigned char b = s[i];
-    std::size_t extra = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
     if (b < 0x80) {
       out.push_back(b);
       ++i;
       continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      extra = 1, cp = b & 0x1F, min = 0x80;
+    }
+    // The continuation bytes, the lead byte's bits and the smallest code point of that length.
+    std::size_t extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+      extra = 1;
+      cp = b & 0x1F;
+      min = 0x80;
     } else if (b >= 0xE0 && b <= 0xEF) {
-      extra = 2, cp = b & 0x0F, min = 0x800;
+      extra = 2;
+      cp = b & 0x0F;
+      min = 0x800;
     } else if (b >= 0xF0 && b <= 0xF4) {
-      extra = 3, cp = b & 0x07, min = 0x10000;
+      extra = 3;
+      cp = b & 0x07;
+      min = 0x10000;
     } else {
       out.push_back(0xFFFD);
       ++i;
