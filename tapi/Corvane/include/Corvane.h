@@ -63,8 +63,9 @@ enum PhoneConfigMsgTypeE {
 };
 
 // "Phone Operation": the items of a phone query (0-7) and of a phone configuration (8-17),
-// and the two operations on the whole set.
-enum CvnPhoneOperationE {
+// and the two operations on the whole set. The underlying type is fixed so that any value a
+// client passes is representable (values outside the list are unknown operations).
+enum CvnPhoneOperationE : int {
   eCvnNumButtons = 0,
   eCvnNumLamps = 1,
   eCvnNumLCDRows = 2,
