@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -127,14 +128,19 @@ inline void PointAtServer(uint16_t port, const std::string& host = "127.0.0.1") 
   SetServerValue("ServerPortId", std::to_string(port));
 }
 
-// A fresh machine with the component registered by build/bin/regsvr, and COM entered on the
-// test thread (multithreaded apartment).
+// Registers build/lib/libCorvane.so with build/bin/regsvr, as an installation does.
+inline void RegisterComponent() {
+  const std::string command = (kivtest::BinDir() / "regsvr").string() + " " +
+                              (kivtest::LibDir() / "libCorvane.so").string() + " >/dev/null";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// A fresh machine with the component registered, and COM entered on the test thread
+// (multithreaded apartment).
 class ComponentMachine {
  public:
   ComponentMachine() {
-    const std::string command = (kivtest::BinDir() / "regsvr").string() + " " +
-                                (kivtest::LibDir() / "libCorvane.so").string() + " >/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    RegisterComponent();
     EXPECT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
   }
   ~ComponentMachine() { CoUninitialize(); }
@@ -170,6 +176,17 @@ inline ComPtr<IMsgInterpreter> WaitMessage(ICvnEndPoint* endpoint, HANDLE event)
     endpoint->RetrieveMsg(message.Out());
   }
   return message;
+}
+
+// Polls a condition that no event announces, up to the bound.
+inline bool WaitFor(const std::function<bool()>& condition,
+                    std::chrono::milliseconds timeout = kWait) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
 }
 
 inline LONG MsgType(IMsgInterpreter* message) {

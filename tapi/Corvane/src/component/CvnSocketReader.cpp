@@ -71,9 +71,11 @@ HRESULT CvnSocketReader::Start() {
     return S_OK;
   }
   unsigned uThreadId = 0;
+  ++g_lReaderThreads;
   m_hReaderThread = reinterpret_cast<HANDLE>(
       _beginthreadex(nullptr, 0, &CvnSocketReader::ReaderThreadProc, this, 0, &uThreadId));
   if (m_hReaderThread == nullptr) {
+    --g_lReaderThreads;
     return E_FAIL;
   }
   m_dwReaderThreadId = uThreadId;
@@ -140,7 +142,6 @@ bool CvnSocketReader::HasRoutes() {
 }
 
 unsigned __stdcall CvnSocketReader::ReaderThreadProc(void* pParam) {
-  ++g_lReaderThreads;
   static_cast<CvnSocketReader*>(pParam)->ReadMessages();
   --g_lReaderThreads;
   return 0;

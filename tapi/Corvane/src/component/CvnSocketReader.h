@@ -45,7 +45,7 @@ class CvnSocketReader {
   // The server settings under HKEY_LOCAL_MACHINE\Software\KIV\Corvane: "ServerIPAddr" (empty
   // when it cannot be read) and "ServerPortId" (decimal text, 20485 when it cannot be read).
   static void ReadConfiguration(std::string& strAddress, int& nPort);
-  // Reader threads alive in the process (for diagnostics and tests).
+  // Reader threads started and not yet ended in the process (for diagnostics and tests).
   static LONG GetReaderThreadCount();
 
   static constexpr int s_nDefaultPort = 20485;
