@@ -16,8 +16,8 @@
 struct CvnDispMethod {
   DISPID m_dispid;
   const char* m_pszName;
-  HRESULT (*m_pfnInvoke)(IDispatch* pObject, DISPPARAMS* pParams, VARIANT* pVarResult,
-                         UINT* puArgErr);
+  HRESULT (*m_pfnInvoke)
+  (IDispatch* pObject, DISPPARAMS* pParams, VARIANT* pVarResult, UINT* puArgErr);
 };
 
 // Names are matched without regard to case; argument names are not known (DISP_E_UNKNOWNNAME).
@@ -119,8 +119,7 @@ struct MethodTraits<HRESULT (STDMETHODCALLTYPE I::*)(Args...)> {
 
 template <auto pfnMethod, size_t... Is>
 HRESULT Call(IDispatch* pObject, DISPPARAMS* pParams, [[maybe_unused]] VARIANT* pVarResult,
-             UINT* puArgErr,
-             std::index_sequence<Is...>) {
+             UINT* puArgErr, std::index_sequence<Is...>) {
   using Traits = MethodTraits<decltype(pfnMethod)>;
   constexpr UINT nArgs = sizeof...(Is);
   if (pParams->cArgs > nArgs) {

@@ -283,9 +283,7 @@ STDMETHODIMP CvnEndPoint::Answer(LONG lSALNum) { return SendLineRequest(s_wAnswe
 STDMETHODIMP CvnEndPoint::TransferEnd(LONG lSALNum) {
   return SendLineRequest(s_wTransferEnd, lSALNum);
 }
-STDMETHODIMP CvnEndPoint::AddToConf(LONG lSALNum) {
-  return SendLineRequest(s_wAddToConf, lSALNum);
-}
+STDMETHODIMP CvnEndPoint::AddToConf(LONG lSALNum) { return SendLineRequest(s_wAddToConf, lSALNum); }
 STDMETHODIMP CvnEndPoint::Hold(LONG lSALNum) { return SendLineRequest(s_wHold, lSALNum); }
 STDMETHODIMP CvnEndPoint::Unhold(LONG lSALNum) { return SendLineRequest(s_wUnhold, lSALNum); }
 

@@ -26,7 +26,8 @@ LRESULT CALLBACK CvnGetMsgProc(int nCode, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 HHOOK CvnInstallNotificationHook() {
-  const HHOOK hHook = SetWindowsHookEx(WH_GETMESSAGE, &CvnGetMsgProc, nullptr, GetCurrentThreadId());
+  const HHOOK hHook =
+      SetWindowsHookEx(WH_GETMESSAGE, &CvnGetMsgProc, nullptr, GetCurrentThreadId());
   g_hNotificationHook.store(hHook);
   return hHook;
 }

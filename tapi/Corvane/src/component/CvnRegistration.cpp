@@ -42,9 +42,9 @@ bool SetKey(const std::string& strKey, const char* pszName, const char* pszValue
   bool bWritten = true;
   if (pszValue != nullptr) {
     const std::string strValue = pszValue;
-    bWritten = RegSetValueExA(hKey, pszName, 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(strValue.c_str()),
-                              static_cast<DWORD>(strValue.size() + 1)) == ERROR_SUCCESS;
+    bWritten =
+        RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.c_str()),
+                       static_cast<DWORD>(strValue.size() + 1)) == ERROR_SUCCESS;
   }
   RegCloseKey(hKey);
   return bWritten;

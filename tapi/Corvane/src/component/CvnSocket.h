@@ -29,8 +29,6 @@ class CvnSocket {
 
   bool IsConnected() const { return m_bConnected.load(); }
   void MarkLost() { m_bConnected.store(false); }
-  // True while a handle is held, connected or not (a lost connection still holds one).
-  bool HasHandle() const { return m_hSocket != INVALID_SOCKET; }
   SOCKET GetHandle() const { return m_hSocket; }
 
  private:

@@ -63,7 +63,8 @@ HRESULT CvnSocketReader::Start() {
     // A connection lost on either side may still have its reader and its socket.
     EndConnection();
     ReadConfiguration(m_strServerAddress, m_nServerPort);
-    if (m_strServerAddress.empty() || !m_Socket.Connect(m_strServerAddress.c_str(), m_nServerPort)) {
+    if (m_strServerAddress.empty() ||
+        !m_Socket.Connect(m_strServerAddress.c_str(), m_nServerPort)) {
       return E_FAIL;
     }
   }
@@ -158,8 +159,10 @@ void CvnSocketReader::ReadMessages() {
     const WORD wLength = CCMLayout::ReadWord(pMessage + CCMLayout::Length.m_nOffset);
     if (wLength < CCMLayout::HEADER_SIZE || wLength > CCMLayout::MAX_MSG_SIZE) {
       // The stream cannot be framed any further.
-      KivLog::PrintError(0, "CvnSocketReader: message length %u is out of range, closing the connection P%X T%X L%u",
-                         wLength, TraceProcessId(), TraceThreadId(), __LINE__);
+      KivLog::PrintError(
+          0,
+          "CvnSocketReader: message length %u is out of range, closing the connection P%X T%X L%u",
+          wLength, TraceProcessId(), TraceThreadId(), __LINE__);
       m_Socket.Shutdown();
       break;
     }
@@ -169,7 +172,9 @@ void CvnSocketReader::ReadMessages() {
     }
     const WORD wType = CCMView(pMessage, wLength).GetType();
     if (wLength < CCMLayout::LayoutSize(wType)) {
-      KivLog::PrintError(0, "CvnSocketReader: message type %x of %u bytes is shorter than its layout, dropped P%X T%X L%u",
+      KivLog::PrintError(0,
+                         "CvnSocketReader: message type %x of %u bytes is shorter than its layout, "
+                         "dropped P%X T%X L%u",
                          wType, wLength, TraceProcessId(), TraceThreadId(), __LINE__);
       continue;
     }

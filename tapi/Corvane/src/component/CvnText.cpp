@@ -34,8 +34,7 @@ std::string CvnNarrowFromWide(BSTR bstrWide) {
 
 BSTR CvnWideFromNarrow(const char* pszText, size_t cb) {
   const int nBytes = static_cast<int>(cb);
-  const int nChars =
-      nBytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, pszText, nBytes, nullptr, 0);
+  const int nChars = nBytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, pszText, nBytes, nullptr, 0);
   BSTR bstrWide = SysAllocStringLen(nullptr, static_cast<UINT>(nChars > 0 ? nChars : 0));
   if (bstrWide != nullptr && nChars > 0) {
     MultiByteToWideChar(CP_ACP, 0, pszText, nBytes, bstrWide, nChars);

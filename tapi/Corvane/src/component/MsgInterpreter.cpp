@@ -140,8 +140,7 @@ HRESULT MsgInterpreter::GetWord(LONG lCategory, const CCMWordField& field, LONG*
   return S_OK;
 }
 
-HRESULT MsgInterpreter::GetNarrowText(LONG lCategory, const CCMTextField& field,
-                                      BSTR* pbstrText) {
+HRESULT MsgInterpreter::GetNarrowText(LONG lCategory, const CCMTextField& field, BSTR* pbstrText) {
   if (pbstrText == nullptr) {
     return E_POINTER;
   }
@@ -163,8 +162,8 @@ HRESULT MsgInterpreter::Widen(HRESULT (STDMETHODCALLTYPE IMsgInterpreter::*pfnNa
   if (FAILED(hr)) {
     return hr;
   }
-  *pbstrWide = CvnWideFromNarrow(reinterpret_cast<const char*>(bstrNarrow),
-                                 SysStringByteLen(bstrNarrow));
+  *pbstrWide =
+      CvnWideFromNarrow(reinterpret_cast<const char*>(bstrNarrow), SysStringByteLen(bstrNarrow));
   SysFreeString(bstrNarrow);
   return S_OK;
 }
@@ -193,10 +192,17 @@ STDMETHODIMP MsgInterpreter::GetStatus(LONG* lRetVal) {
   const CCMWordField* pStatus = nullptr;
   if (SUCCEEDED(GetMsgCategory(&lMsgCat))) {
     switch (lMsgCat) {
-      case eAdministrativeMsg: pStatus = &CCMLayout::AD::Status; break;
-      case eCallStatusMsg: pStatus = &CCMLayout::CS::Status; break;
-      case ePhoneConfigReplyMsg: pStatus = &CCMLayout::PR::Status; break;
-      default: break;
+      case eAdministrativeMsg:
+        pStatus = &CCMLayout::AD::Status;
+        break;
+      case eCallStatusMsg:
+        pStatus = &CCMLayout::CS::Status;
+        break;
+      case ePhoneConfigReplyMsg:
+        pStatus = &CCMLayout::PR::Status;
+        break;
+      default:
+        break;
     }
   }
   if (pStatus == nullptr || FAILED(GetWord(0, *pStatus, lRetVal))) {
