@@ -20,6 +20,9 @@ target_link_libraries(corvane_core PUBLIC cvnproto winplat kivcommon PRIVATE kiv
 
 add_library(Corvane SHARED ${CORVANE_COMPONENT_DIR}/CvnExports.cpp)
 target_link_libraries(Corvane PRIVATE corvane_core kiv_warnings)
+# Template code of the standard library instantiated inside the static libraries would otherwise
+# be exported too.
+target_link_options(Corvane PRIVATE -Wl,--exclude-libs,ALL)
 
 # Component tests: cvn_*_test.cpp. The interpreter test is a unit test; the others run the
 # component against loopback servers and load build/lib/libCorvane.so through the registry as a
