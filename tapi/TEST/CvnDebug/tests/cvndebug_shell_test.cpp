@@ -194,7 +194,7 @@ TEST_F(ShellTest, SuspendCountsOfConnectAndDisconnect) {
   ASSERT_TRUE(debugger.Expect("Thread Suspend Count: 1\n"));
   ASSERT_TRUE(debugger.Expect("CallCtrlMsgHandler thread is created, tid "));
   const std::vector<std::pair<std::string, std::string>> steps = {
-      {"connect", "Thread Suspend Count: 0\n"},
+      {"connect", kNoEndPoint + "Thread Suspend Count: 0\n"},
       {"disconnect", "Thread Suspend Count: 0\n" + kNoEndPoint},
       {"connect", kNoEndPoint + "Thread Suspend Count: 1\n"},
       {"disconnect", "Thread Suspend Count: 0\n" + kNoEndPoint},
