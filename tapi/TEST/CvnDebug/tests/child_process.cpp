@@ -13,18 +13,6 @@ extern char** environ;
 
 namespace cvndebug_test {
 
-namespace {
-
-std::size_t CountFrom(const std::string& text, std::size_t from, const std::string& what) {
-  std::size_t count = 0;
-  for (std::size_t pos = text.find(what, from); pos != std::string::npos; pos = text.find(what, pos + what.size())) {
-    ++count;
-  }
-  return count;
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
@@ -117,13 +105,12 @@ std::optional<std::string> ChildProcess::ReadUntil(const std::string& text, Stre
   return before;
 }
 
-bool ChildProcess::WaitForCount(const std::string& text, int count, Stream stream,
-                                std::chrono::milliseconds timeout) {
+bool ChildProcess::Contains(const std::string& text, Stream stream, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   Buffer& buffer = BufferOf(stream);
-  return changed_.wait_for(lock, timeout, [&] {
-    return CountFrom(buffer.text, buffer.cursor, text) >= static_cast<std::size_t>(count) || buffer.closed;
-  }) && CountFrom(buffer.text, buffer.cursor, text) >= static_cast<std::size_t>(count);
+  const auto found = [&] { return buffer.text.find(text) != std::string::npos; };
+  changed_.wait_for(lock, timeout, [&] { return found() || buffer.closed; });
+  return found();
 }
 
 void ChildProcess::SkipPending(Stream stream) {

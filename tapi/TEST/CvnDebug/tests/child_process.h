@@ -40,9 +40,9 @@ class ChildProcess {
   // Like Expect, and returns the text between the old cursor and the match.
   std::optional<std::string> ReadUntil(const std::string& text, Stream stream = Stream::kOut,
                                        std::chrono::milliseconds timeout = kWait);
-  // Waits until the stream holds count occurrences of text after the cursor (cursor kept).
-  bool WaitForCount(const std::string& text, int count, Stream stream = Stream::kOut,
-                    std::chrono::milliseconds timeout = kWait);
+  // Waits until text appears anywhere in the stream (the cursor is neither used nor moved).
+  bool Contains(const std::string& text, Stream stream = Stream::kOut,
+                std::chrono::milliseconds timeout = kWait);
   // Moves the cursor to the end of what has arrived so far.
   void SkipPending(Stream stream = Stream::kOut);
   // What arrived after the cursor; the whole stream.
