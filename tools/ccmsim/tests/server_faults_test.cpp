@@ -141,6 +141,7 @@ TEST_F(FaultTest, ShutdownIsAnnouncedToEveryRegisteredExtension) {
   EXPECT_EQ(shared->Next(2), "100 0102 101 0102");
   std::unique_ptr<TestClient> single = Registered("102");
   std::unique_ptr<TestClient> unregistered = Connect();
+  ASSERT_TRUE(server_->WaitUntil([&] { return server_->ConnectionCount() == 3; }, kWait));
   ASSERT_TRUE(server_->Lift("102").ok());
   server_->Shutdown();
   EXPECT_EQ(shared->Next(2), "100 0105 101 0105");
