@@ -14,4 +14,6 @@ for preset in default asan tsan; do
   echo "==== ${preset}: test"
   ctest --preset "${preset}" -j "${jobs}"
 done
+echo "==== fuzz targets, each for a bounded time"
+bash scripts/fuzz-all.sh
 echo "==== all test suites passed"
