@@ -144,6 +144,7 @@ TEST_F(CallsTest, TestModeStepByStep) {
   EXPECT_EQ(before->find("DUMP"), std::string::npos);
   ASSERT_TRUE(debugger->Expect(" Ext: 103 ReqId: 7 Stat: 0\n"));
   debugger->WriteLine("onhook");
+  ASSERT_TRUE(debugger->Expect("++++ eOnhookReply <<<< Status SUCCESS\n"));
 
   const std::vector<std::pair<std::string, std::string>> steps = {
       {"connect", "Thread Suspend Count: 0\n"},
@@ -151,17 +152,18 @@ TEST_F(CallsTest, TestModeStepByStep) {
       {"connect", "Thread Suspend Count: 1\n"},
   };
   for (const auto& [command, expected] : steps) {
-    debugger->SkipPending();
     debugger->WriteLine(command);
-    const auto out = debugger->ReadUntil(kPrompt);
-    ASSERT_TRUE(out) << command;
-    EXPECT_NE(out->find(expected), std::string::npos) << command << ": " << *out;
+    EXPECT_TRUE(debugger->Expect(expected)) << command;
   }
 
   debugger->WriteLine("config 127.0.0.1 0");
   EXPECT_TRUE(debugger->Expect("Configuring server IP Addr and Port Id...\n"
                                "Restart to read new configuration information!\n"));
+  // The disconnect closed the connection: register again on the new one, then unregister.
+  debugger->WriteLine("reg");
+  ASSERT_TRUE(debugger->Expect("==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
   debugger->WriteLine("unreg");
+  ASSERT_TRUE(debugger->Expect("==== eAdministrativeMsg ++++ eUnregisterReply <<<< Status SUCCESS\n"));
   debugger->WriteLine("disconnect");
   debugger->WriteLine("destroyobj");
   debugger->WriteLine("destroyobj");
