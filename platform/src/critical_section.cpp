@@ -24,7 +24,9 @@ extern "C" void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
   lpCriticalSection->Lock = nullptr;
 }
 
-extern "C" void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) { LockOf(lpCriticalSection).lock(); }
+extern "C" void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+  LockOf(lpCriticalSection).lock();
+}
 
 extern "C" void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
   LockOf(lpCriticalSection).unlock();

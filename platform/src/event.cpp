@@ -10,7 +10,8 @@ namespace {
 
 class EventObject final : public KernelObject {
  public:
-  EventObject(bool manual_reset, bool initial_state) : signaled(initial_state), manual_reset_(manual_reset) {}
+  EventObject(bool manual_reset, bool initial_state)
+      : signaled(initial_state), manual_reset_(manual_reset) {}
 
   bool IsWaitable() const override { return true; }
   bool IsSignaled() const override { return signaled; }
@@ -39,8 +40,10 @@ BOOL SetSignaled(HANDLE handle, bool signaled) {
 }  // namespace
 }  // namespace plat
 
-extern "C" HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState, LPCSTR) {
-  return plat::InsertHandle(std::make_shared<plat::EventObject>(bManualReset != FALSE, bInitialState != FALSE));
+extern "C" HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
+                               LPCSTR) {
+  return plat::InsertHandle(
+      std::make_shared<plat::EventObject>(bManualReset != FALSE, bInitialState != FALSE));
 }
 
 extern "C" BOOL SetEvent(HANDLE hEvent) { return plat::SetSignaled(hEvent, true); }

@@ -36,7 +36,8 @@ void SetError(LONG error) { SetLastError(static_cast<DWORD>(error)); }
 // ENOENT means a missing file when its folder exists, else a missing path.
 LONG MissingError(const std::filesystem::path& path) {
   std::error_code ec;
-  return std::filesystem::is_directory(path.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  return std::filesystem::is_directory(path.parent_path(), ec) ? ERROR_FILE_NOT_FOUND
+                                                               : ERROR_PATH_NOT_FOUND;
 }
 
 LONG ErrorFromErrno(int error, const std::filesystem::path& path) {
@@ -101,8 +102,8 @@ int OpenFile(const std::string& path, int access_flags, DWORD disposition, bool&
 }  // namespace
 }  // namespace plat
 
-extern "C" HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                              DWORD dwCreationDisposition, DWORD, HANDLE) {
+extern "C" HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD,
+                              LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
   if (lpFileName == nullptr || *lpFileName == '\0' || dwCreationDisposition < CREATE_NEW ||
       dwCreationDisposition > TRUNCATE_EXISTING) {
     plat::SetError(ERROR_INVALID_PARAMETER);
@@ -165,8 +166,8 @@ extern "C" BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesTo
   return done == nNumberOfBytesToWrite ? TRUE : FALSE;
 }
 
-extern "C" BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                         LPOVERLAPPED lpOverlapped) {
+extern "C" BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                         LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
   if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
   if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead > 0)) {
     plat::SetError(ERROR_INVALID_PARAMETER);
@@ -223,8 +224,9 @@ extern "C" DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LPLONG lpDis
   // With a high word the distance is a 64-bit value; without, the low word is signed.
   const std::int64_t distance =
       lpDistanceToMoveHigh != nullptr
-          ? static_cast<std::int64_t>((static_cast<ULONGLONG>(static_cast<DWORD>(*lpDistanceToMoveHigh)) << 32) |
-                                      static_cast<DWORD>(lDistanceToMove))
+          ? static_cast<std::int64_t>(
+                (static_cast<ULONGLONG>(static_cast<DWORD>(*lpDistanceToMoveHigh)) << 32) |
+                static_cast<DWORD>(lDistanceToMove))
           : lDistanceToMove;
   int whence = SEEK_SET;
   switch (dwMoveMethod) {

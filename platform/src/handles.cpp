@@ -33,7 +33,7 @@ HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
   const std::uintptr_t value = table.next;
   table.next += 4;
   table.objects.emplace(value, std::move(object));
-  return reinterpret_cast<HANDLE>(value);
+  return reinterpret_cast<HANDLE>(value);  // NOLINT(performance-no-int-to-ptr): handles are numbers
 }
 
 std::shared_ptr<KernelObject> LookupHandleLocked(HANDLE handle) {

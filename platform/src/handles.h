@@ -30,7 +30,10 @@ std::mutex& KernelMutex();
 std::condition_variable& KernelChanged();
 
 // The pseudo handle GetCurrentThread returns.
-inline HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)); }
+inline HANDLE CurrentThreadPseudoHandle() {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): handles are numbers
+  return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
+}
 
 // Adds an object; the table holds one reference until CloseHandle. Takes KernelMutex().
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object);

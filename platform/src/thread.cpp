@@ -50,7 +50,8 @@ void Run(const std::shared_ptr<ThreadObject>& self, const std::function<DWORD()>
 }
 
 HANDLE Start(std::function<DWORD()> body, DWORD flags, DWORD* thread_id) {
-  auto self = std::make_shared<ThreadObject>(NewThreadId(), (flags & CREATE_SUSPENDED) != 0 ? 1 : 0, true);
+  auto self =
+      std::make_shared<ThreadObject>(NewThreadId(), (flags & CREATE_SUSPENDED) != 0 ? 1 : 0, true);
   try {
     std::thread([self, body = std::move(body)] { Run(self, body); }).detach();
   } catch (const std::system_error&) {
@@ -87,19 +88,20 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROU
     SetLastError(static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     return nullptr;
   }
-  return plat::Start([lpStartAddress, lpParameter] { return lpStartAddress(lpParameter); }, dwCreationFlags,
-                     lpThreadId);
+  return plat::Start([lpStartAddress, lpParameter] { return lpStartAddress(lpParameter); },
+                     dwCreationFlags, lpThreadId);
 }
 
-extern "C" uintptr_t _beginthreadex(void*, unsigned, unsigned(__stdcall* start_address)(void*), void* arglist,
-                                    unsigned initflag, unsigned* thrdaddr) {
+extern "C" uintptr_t _beginthreadex(void*, unsigned, unsigned(__stdcall* start_address)(void*),
+                                    void* arglist, unsigned initflag, unsigned* thrdaddr) {
   if (start_address == nullptr) {
     SetLastError(static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     return 0;
   }
   DWORD id = 0;
-  HANDLE handle = plat::Start([start_address, arglist] { return static_cast<DWORD>(start_address(arglist)); },
-                              initflag, &id);
+  HANDLE handle =
+      plat::Start([start_address, arglist] { return static_cast<DWORD>(start_address(arglist)); },
+                  initflag, &id);
   if (handle != nullptr && thrdaddr != nullptr) *thrdaddr = id;
   return reinterpret_cast<uintptr_t>(handle);
 }

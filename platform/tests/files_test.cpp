@@ -27,7 +27,8 @@ class FilesTest : public ::testing::Test {
   bool Exists(const std::string& name) { return std::filesystem::exists(prefix_.TempDir() / name); }
 
   static HANDLE Open(const char* path, DWORD access, DWORD disposition) {
-    return CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
   }
   static bool Write(HANDLE file, const std::string& text) {
     DWORD written = 0;
@@ -57,7 +58,8 @@ TEST_F(FilesTest, CreationDispositions) {
       {OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "disposition " << c.disposition << (c.exists ? " existing" : " missing"));
+    SCOPED_TRACE(::testing::Message()
+                 << "disposition " << c.disposition << (c.exists ? " existing" : " missing"));
     std::filesystem::remove(prefix_.TempDir() / "f.txt");
     if (c.exists) Plant("f.txt", "old");
     HANDLE file = Open("C:\\temp\\f.txt", GENERIC_WRITE, c.disposition);

@@ -13,7 +13,9 @@ constexpr DWORD kFailedCount = 0xFFFFFFFFu;
 
 // What a test thread sees and reports; events are auto reset.
 struct Shared {
-  Shared() : ready(CreateEventA(nullptr, FALSE, FALSE, nullptr)), go(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+  Shared()
+      : ready(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        go(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
   ~Shared() {
     CloseHandle(ready);
     CloseHandle(go);
@@ -43,9 +45,10 @@ DWORD WINAPI WaitForGo(LPVOID arg) {
 // Both ways of starting a thread, so every case runs over both.
 enum class Starter { kCreateThread, kBeginThreadEx };
 
-HANDLE Start(Starter starter, LPTHREAD_START_ROUTINE start, unsigned (*crt_start)(void*), Shared& shared,
-             DWORD flags, DWORD& id) {
-  if (starter == Starter::kCreateThread) return CreateThread(nullptr, 0, start, &shared, flags, &id);
+HANDLE Start(Starter starter, LPTHREAD_START_ROUTINE start, unsigned (*crt_start)(void*),
+             Shared& shared, DWORD flags, DWORD& id) {
+  if (starter == Starter::kCreateThread)
+    return CreateThread(nullptr, 0, start, &shared, flags, &id);
   unsigned crt_id = 0;
   const uintptr_t handle = _beginthreadex(nullptr, 0, crt_start, &shared, flags, &crt_id);
   id = crt_id;
@@ -57,7 +60,8 @@ class ThreadTest : public ::testing::TestWithParam<Starter> {};
 TEST_P(ThreadTest, CreatedSuspendedRunsOnlyAfterTheLastResume) {
   Shared shared;
   DWORD id = 0;
-  HANDLE thread = Start(GetParam(), ReportAndReturn42, ReportAndReturn42Crt, shared, CREATE_SUSPENDED, id);
+  HANDLE thread =
+      Start(GetParam(), ReportAndReturn42, ReportAndReturn42Crt, shared, CREATE_SUSPENDED, id);
   ASSERT_NE(thread, nullptr);
   EXPECT_NE(id, 0u);
 
@@ -111,7 +115,8 @@ TEST_P(ThreadTest, SuspendedThreadDoesNotReturnFromItsWaitUntilResumed) {
   EXPECT_TRUE(CloseHandle(thread));
 }
 
-INSTANTIATE_TEST_SUITE_P(Starters, ThreadTest, ::testing::Values(Starter::kCreateThread, Starter::kBeginThreadEx));
+INSTANTIATE_TEST_SUITE_P(Starters, ThreadTest,
+                         ::testing::Values(Starter::kCreateThread, Starter::kBeginThreadEx));
 
 TEST(ThreadSelfTest, ThreadSuspendingItselfBlocksUntilResumed) {
   Shared shared;
@@ -143,11 +148,7 @@ TEST(ThreadSelfTest, ThreadSuspendingItselfBlocksUntilResumed) {
 
 TEST(ThreadSelfTest, ExitThreadEndsWithItsCode) {
   HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID) -> DWORD {
-        ExitThread(7);
-      },
-      nullptr, 0, nullptr);
+      nullptr, 0, [](LPVOID) -> DWORD { ExitThread(7); }, nullptr, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
   DWORD code = 0;

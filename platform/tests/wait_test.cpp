@@ -143,7 +143,8 @@ TEST_F(MultipleWaitTest, FailsOnBadArguments) {
   std::vector<HANDLE> too_many(MAXIMUM_WAIT_OBJECTS + 1, events_[0]);
   EXPECT_EQ(WaitForMultipleObjects(0, events_, FALSE, 0), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(too_many.size()), too_many.data(), FALSE, 0), WAIT_FAILED);
+  EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(too_many.size()), too_many.data(), FALSE, 0),
+            WAIT_FAILED);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 

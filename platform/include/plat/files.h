@@ -43,7 +43,8 @@ using LPOVERLAPPED = OVERLAPPED*;
 
 // CREATE_ALWAYS and OPEN_ALWAYS set ERROR_ALREADY_EXISTS when the file was there. Returns
 // INVALID_HANDLE_VALUE on failure.
-extern "C" WINPLAT_API HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+extern "C" WINPLAT_API HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess,
+                                          DWORD dwShareMode,
                                           LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                           DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
                                           HANDLE hTemplateFile);
@@ -54,11 +55,12 @@ extern "C" WINPLAT_API BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumbe
                                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 extern "C" WINPLAT_API BOOL FlushFileBuffers(HANDLE hFile);
 extern "C" WINPLAT_API DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
-extern "C" WINPLAT_API DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LPLONG lpDistanceToMoveHigh,
-                                            DWORD dwMoveMethod);
+extern "C" WINPLAT_API DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
+                                            LPLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 // Fails (ERROR_ALREADY_EXISTS) when the target exists and (ERROR_FILE_NOT_FOUND) when the source
 // is missing; never replaces a file, also when another process races for the target.
 extern "C" WINPLAT_API BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
 extern "C" WINPLAT_API BOOL DeleteFileA(LPCSTR lpFileName);
-extern "C" WINPLAT_API BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+extern "C" WINPLAT_API BOOL CreateDirectoryA(LPCSTR lpPathName,
+                                             LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 extern "C" WINPLAT_API DWORD GetFileAttributesA(LPCSTR lpFileName);

@@ -32,10 +32,10 @@ inline constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
 extern "C" WINPLAT_API BOOL CloseHandle(HANDLE hObject);
 
 // Events. The name is ignored: every event is private to its creator's process.
-extern "C" WINPLAT_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
-                                           BOOL bInitialState, LPCSTR lpName);
-inline HANDLE CreateEvent(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
-                          LPCSTR lpName) {
+extern "C" WINPLAT_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes,
+                                           BOOL bManualReset, BOOL bInitialState, LPCSTR lpName);
+inline HANDLE CreateEvent(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                          BOOL bInitialState, LPCSTR lpName) {
   return CreateEventA(lpEventAttributes, bManualReset, bInitialState, lpName);
 }
 extern "C" WINPLAT_API BOOL SetEvent(HANDLE hEvent);
@@ -43,13 +43,16 @@ extern "C" WINPLAT_API BOOL ResetEvent(HANDLE hEvent);
 
 // Threads. The stack size and security are ignored. A thread handle is signalled when the
 // thread ends; the thread keeps running if its handle is closed before.
-extern "C" WINPLAT_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
-                                           LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
-                                           DWORD dwCreationFlags, LPDWORD lpThreadId);
+extern "C" WINPLAT_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes,
+                                           SIZE_T dwStackSize,
+                                           LPTHREAD_START_ROUTINE lpStartAddress,
+                                           LPVOID lpParameter, DWORD dwCreationFlags,
+                                           LPDWORD lpThreadId);
 // The run-time library's starter: the same, returning the handle as a number (0 on failure).
 extern "C" WINPLAT_API uintptr_t _beginthreadex(void* security, unsigned stack_size,
-                                                unsigned(__stdcall* start_address)(void*), void* arglist,
-                                                unsigned initflag, unsigned* thrdaddr);
+                                                unsigned(__stdcall* start_address)(void*),
+                                                void* arglist, unsigned initflag,
+                                                unsigned* thrdaddr);
 // Both return the previous suspend count, 0xFFFFFFFF on failure.
 extern "C" WINPLAT_API DWORD ResumeThread(HANDLE hThread);
 extern "C" WINPLAT_API DWORD SuspendThread(HANDLE hThread);
@@ -67,8 +70,8 @@ extern "C" WINPLAT_API DWORD GetCurrentProcessId();
 
 // Waits. bWaitAll FALSE: any of them, the lowest signalled index wins.
 extern "C" WINPLAT_API DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
-extern "C" WINPLAT_API DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
-                                                    DWORD dwMilliseconds);
+extern "C" WINPLAT_API DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles,
+                                                    BOOL bWaitAll, DWORD dwMilliseconds);
 extern "C" WINPLAT_API void Sleep(DWORD dwMilliseconds);
 
 // Milliseconds since an arbitrary fixed point (system start); wraps at 2^32.
@@ -83,8 +86,8 @@ struct CRITICAL_SECTION {
 using LPCRITICAL_SECTION = CRITICAL_SECTION*;
 
 extern "C" WINPLAT_API void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
-extern "C" WINPLAT_API BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION lpCriticalSection,
-                                                                  DWORD dwSpinCount);
+extern "C" WINPLAT_API BOOL
+InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION lpCriticalSection, DWORD dwSpinCount);
 extern "C" WINPLAT_API void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 extern "C" WINPLAT_API void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 extern "C" WINPLAT_API void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
