@@ -39,11 +39,14 @@ class SimulatorTest : public testing::Test {
   std::vector<std::string> TraceLines() const;
 
   kivtest::ScopedPrefix prefix_;
-  std::unique_ptr<ccmsim::Server> server_;
 
  private:
+  // Declared before the server, which traces until it is destroyed.
   mutable std::mutex trace_mutex_;
   std::vector<std::string> trace_;  // guarded by trace_mutex_
+
+ protected:
+  std::unique_ptr<ccmsim::Server> server_;
 };
 
 }  // namespace cvndebug_test
