@@ -110,8 +110,12 @@ class Sink final : public IDispatch {
       threads_.push_back(GetCurrentThreadId());
     }
     changed_.notify_all();
+    if (on_notify_) on_notify_();
     return S_OK;
   }
+
+  // Runs on the notifying thread after each notification is recorded.
+  void OnNotify(std::function<void()> action) { on_notify_ = std::move(action); }
 
   std::optional<Received> Next() {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -132,6 +136,7 @@ class Sink final : public IDispatch {
   std::condition_variable changed_;
   std::deque<Received> received_;
   std::vector<DWORD> threads_;
+  std::function<void()> on_notify_;
 };
 
 enum class Mode { kEvent, kPosting };
@@ -289,6 +294,43 @@ INSTANTIATE_TEST_SUITE_P(Modes, RoutingTest, testing::Values(Mode::kEvent, Mode:
                          [](const auto& info) {
                            return info.param == Mode::kEvent ? "EventMode" : "PostingMode";
                          });
+
+// The sink drops the last reference to the endpoint while it is being notified: the endpoint,
+// the hook and the reader go away on the notified thread without a deadlock.
+TEST_F(SimulatorTest, LastEndPointReleasedFromTheNotification) {
+  // Declared before the pump, so that the pump thread has ended before they go.
+  Sink sink;
+  std::promise<void> registered;
+  std::promise<void> released;
+  ICvnEndPoint* endpoint = nullptr;
+  PumpThread pump;
+  pump.Run([&] { endpoint = CreateEndPoint().Release(); });
+  ASSERT_NE(endpoint, nullptr);
+  LONG none = 0;
+  ASSERT_EQ(endpoint->ConnectToServer(&none), S_OK);
+  sink.OnNotify([&, done = registered.get_future().share()] {
+    // The test thread's call has returned: this reference is the only one left.
+    ASSERT_EQ(done.wait_for(kWait), std::future_status::ready);
+    endpoint->Release();
+    released.set_value();
+  });
+  DWORD cookie = 0;
+  {
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(endpoint->QueryInterface(IID_IConnectionPointContainer,
+                                       reinterpret_cast<void**>(container.Out())),
+              S_OK);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(container->FindConnectionPoint(DIID_IMsgEvent, point.Out()), S_OK);
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  }
+  Bstr extension = Bstr::Narrow("100"), password = Bstr::Narrow("pw");
+  ASSERT_EQ(endpoint->RegisterA(extension.Get(), password.Get()), S_OK);
+  registered.set_value();
+  ASSERT_EQ(released.get_future().wait_for(kWait), std::future_status::ready);
+  EXPECT_TRUE(server_.WaitUntil([&] { return server_.ConnectionCount() == 0; }, kWait));
+  EXPECT_EQ(sink.Next()->type, eRegisterReply);
+}
 
 TEST_F(SimulatorTest, ConfigurationMethods) {
   ComPtr<ICvnEndPoint> endpoint = CreateEndPoint();

@@ -55,6 +55,7 @@ class ComPtr {
     if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
   }
   T* Get() const { return p_; }
+  T* Release() { return std::exchange(p_, nullptr); }
   T* operator->() const { return p_; }
   T** Out() {
     Reset();
