@@ -61,8 +61,8 @@ void PrintAdministrative(IMsgInterpreter* pMsg, LONG lType) {
   PrintLocked("==== eAdministrativeMsg %s<<<< Status %s", AdminTypeText(lType), StatusText(lStatus));
 }
 
+// The caller holds g_ConsoleLock.
 void PrintPhoneConfigReply(IMsgInterpreter* pMsg) {
-  KivLockGuard lock(g_ConsoleLock);
   std::printf("==== ePhoneConfigReplyMsg ");
   LONG bSet = 0;
   if (SUCCEEDED(pMsg->IsPhoneOperationSet(eCvnOwnerName, &bSet)) && bSet != 0) {
@@ -149,6 +149,14 @@ void HandleOneMessage() {
     PrintLocked("\nFailed at pIMsgInt->GetMsgType()!!!!!\n");
     return;
   }
+  if (lCategory == eCallStatusMsg) {
+    PrintLocked("==== eCallStatusMsg ");
+    PrintCallStatus(spEndPoint.Get(), spMsg.Get(), lCategory, lType);
+    return;
+  }
+  // The category line and its end are printed under one hold of the lock, so that the prompt
+  // never lands inside the line.
+  KivLockGuard lock(g_ConsoleLock);
   switch (lCategory) {
     case eAdministrativeMsg:
       PrintAdministrative(spMsg.Get(), lType);
@@ -156,10 +164,6 @@ void HandleOneMessage() {
     case ePhoneConfigReplyMsg:
       PrintPhoneConfigReply(spMsg.Get());
       break;
-    case eCallStatusMsg:
-      PrintLocked("==== eCallStatusMsg ");
-      PrintCallStatus(spEndPoint.Get(), spMsg.Get(), lCategory, lType);
-      return;
     default:
       PrintLocked("==== Unknown message category");
       break;

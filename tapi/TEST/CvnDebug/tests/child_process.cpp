@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -13,7 +14,33 @@ extern char** environ;
 
 namespace cvndebug_test {
 
-ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args) {
+namespace {
+
+// Appends data to text, leaving out every occurrence of ignored; a tail that may begin an
+// occurrence waits in held for the next data.
+void AppendFiltered(std::string& text, std::string& held, const std::string& ignored, const char* data,
+                    std::size_t size) {
+  held.append(data, size);
+  if (ignored.empty()) {
+    text += held;
+    held.clear();
+    return;
+  }
+  for (std::size_t pos = held.find(ignored); pos != std::string::npos; pos = held.find(ignored)) {
+    text.append(held, 0, pos);
+    held.erase(0, pos + ignored.size());
+  }
+  std::size_t keep = std::min(held.size(), ignored.size() - 1);
+  while (keep > 0 && held.compare(held.size() - keep, keep, ignored, 0, keep) != 0) --keep;
+  text.append(held, 0, held.size() - keep);
+  held.erase(0, held.size() - keep);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
+                           std::string ignored)
+    : ignored_(std::move(ignored)) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
@@ -40,8 +67,8 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     close(stdin_fd_);
     throw std::runtime_error("cannot start " + program.string());
   }
-  out_reader_ = std::thread([this, fd = out_pipe[0]] { ReadAll(fd, out_); });
-  err_reader_ = std::thread([this, fd = err_pipe[0]] { ReadAll(fd, err_); });
+  out_reader_ = std::thread([this, fd = out_pipe[0]] { ReadAll(fd, out_, ignored_); });
+  err_reader_ = std::thread([this, fd = err_pipe[0]] { ReadAll(fd, err_, std::string()); });
 }
 
 ChildProcess::~ChildProcess() {
@@ -54,18 +81,20 @@ ChildProcess::~ChildProcess() {
   if (err_reader_.joinable()) err_reader_.join();
 }
 
-void ChildProcess::ReadAll(int fd, Buffer& buffer) {
+void ChildProcess::ReadAll(int fd, Buffer& buffer, const std::string& ignored) {
   char chunk[4096];
   for (;;) {
     const ssize_t n = read(fd, chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
     std::lock_guard<std::mutex> lock(mutex_);
     if (n <= 0) {
+      buffer.text += buffer.held;
+      buffer.held.clear();
       buffer.closed = true;
       changed_.notify_all();
       break;
     }
-    buffer.text.append(chunk, static_cast<std::size_t>(n));
+    AppendFiltered(buffer.text, buffer.held, ignored, chunk, static_cast<std::size_t>(n));
     changed_.notify_all();
   }
   close(fd);

@@ -23,7 +23,10 @@ enum class Stream { kOut, kErr };
 class ChildProcess {
  public:
   // Starts program with args; the child inherits the environment (KIV_PREFIX included).
-  ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args);
+  // Every occurrence of `ignored` (when not empty) is dropped from the standard output as it
+  // arrives: a prompt that another thread's output may interleave with.
+  ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
+               std::string ignored = {});
   // Kills a child that is still running.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -55,13 +58,15 @@ class ChildProcess {
  private:
   struct Buffer {
     std::string text;
+    std::string held;  // an arrived tail that may be the start of `ignored`
     std::size_t cursor = 0;
     bool closed = false;
   };
   Buffer& BufferOf(Stream stream) { return stream == Stream::kOut ? out_ : err_; }
   const Buffer& BufferOf(Stream stream) const { return stream == Stream::kOut ? out_ : err_; }
-  void ReadAll(int fd, Buffer& buffer);
+  void ReadAll(int fd, Buffer& buffer, const std::string& ignored);
 
+  const std::string ignored_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   std::optional<int> exit_code_;

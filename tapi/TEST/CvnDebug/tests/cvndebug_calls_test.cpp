@@ -123,7 +123,7 @@ TEST_F(CallsTest, CallControlReachesTheServer) {
 // suspend counts with a live endpoint, and config.
 TEST_F(CallsTest, TestModeStepByStep) {
   auto debugger = StartDebugger({"103", "/t"});
-  ASSERT_TRUE(debugger->Expect(kPrompt));
+  ASSERT_TRUE(debugger->Expect("HHHH ++++ HANDLE EVENT "));
   EXPECT_EQ(server_->ConnectionCount(), 0u);
   debugger->WriteLine("createobj");
   debugger->WriteLine("createobj");

@@ -191,8 +191,9 @@ TEST_F(ShellTest, SuspendCountsOfConnectAndDisconnect) {
   ASSERT_TRUE(debugger.Expect(kPrompt));
   debugger.WriteLine("connect");
   ASSERT_TRUE(debugger.Expect(kNoEndPoint + "SpawnMsgHandlerThread() is invoked\nHHHH ++++ HANDLE THREAD "));
-  // The new thread may announce itself before or after the count is printed.
-  ASSERT_TRUE(debugger.Contains("Thread Suspend Count: 1\n"));
+  ASSERT_TRUE(debugger.Expect("Thread Suspend Count: 1\n"));
+  ASSERT_TRUE(debugger.Expect(kPrompt));
+  // The new thread announces itself at some point after it was resumed.
   ASSERT_TRUE(debugger.Contains("CallCtrlMsgHandler thread is created, tid "));
   const std::vector<std::pair<std::string, std::string>> steps = {
       {"connect", kNoEndPoint + "Thread Suspend Count: 0\n"},

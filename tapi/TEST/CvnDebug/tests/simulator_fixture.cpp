@@ -25,7 +25,7 @@ void SimulatorTest::SetUp() {
 }
 
 std::unique_ptr<ChildProcess> SimulatorTest::StartDebugger(const std::vector<std::string>& args) {
-  return std::make_unique<ChildProcess>(kivtest::BinDir() / "CvnDebug", args);
+  return std::make_unique<ChildProcess>(kivtest::BinDir() / "CvnDebug", args, kPrompt);
 }
 
 bool SimulatorTest::WaitTrace(const std::vector<std::string>& texts, std::chrono::milliseconds timeout) {

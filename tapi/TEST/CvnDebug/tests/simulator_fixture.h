@@ -32,7 +32,8 @@ class SimulatorTest : public testing::Test {
  protected:
   void SetUp() override;
 
-  // CvnDebug with these arguments (the prefix's environment is inherited).
+  // CvnDebug with these arguments (the prefix's environment is inherited). Its prompts are
+  // left out of the output: they may land between the pieces of a message.
   std::unique_ptr<ChildProcess> StartDebugger(const std::vector<std::string>& args);
   // Waits until a trace line of the server contains every one of the texts.
   bool WaitTrace(const std::vector<std::string>& texts, std::chrono::milliseconds timeout = kWait);
