@@ -13,11 +13,13 @@
 
 namespace {
 
-constexpr const char* kConflict = "ERROR: Auto Dial and Auto Answer can not be turned on at the same time";
+constexpr const char* kConflict =
+    "ERROR: Auto Dial and Auto Answer can not be turned on at the same time";
 
 // Milliseconds of a typed number of seconds, kept below INFINITE.
 DWORD SecondsToMs(int nSeconds) {
-  const unsigned long long ullMs = static_cast<unsigned long long>(nSeconds < 0 ? 0 : nSeconds) * 1000u;
+  const unsigned long long ullMs =
+      static_cast<unsigned long long>(nSeconds < 0 ? 0 : nSeconds) * 1000u;
   return ullMs < INFINITE ? static_cast<DWORD>(ullMs) : INFINITE - 1;
 }
 

@@ -60,7 +60,8 @@ void OnLineText(ArgList& args, const char* pszUsage, Call call) {
 }  // namespace
 
 void CmdOffhook(ArgList& args) {
-  OnReqId(args, "ERROR: usage: offhook [<ReqId>]", [](ICvnEndPoint* p, LONG l) { p->Offhook(0, l); });
+  OnReqId(args, "ERROR: usage: offhook [<ReqId>]",
+          [](ICvnEndPoint* p, LONG l) { p->Offhook(0, l); });
 }
 void CmdTransfer(ArgList& args) {
   OnReqId(args, "ERROR: usage: xfer [<ReqId>]", [](ICvnEndPoint* p, LONG l) { p->Transfer(l); });
@@ -76,7 +77,8 @@ void CmdOnhook(ArgList& args) {
   OnLine(args, "ERROR: usage: Hangup [<Line>]", [](ICvnEndPoint* p, LONG l) { p->Onhook(l); });
 }
 void CmdTransferEnd(ArgList& args) {
-  OnLine(args, "ERROR: usage: xferend [<Line>]", [](ICvnEndPoint* p, LONG l) { p->TransferEnd(l); });
+  OnLine(args, "ERROR: usage: xferend [<Line>]",
+         [](ICvnEndPoint* p, LONG l) { p->TransferEnd(l); });
 }
 void CmdConferenceEnd(ArgList& args) {
   OnLine(args, "ERROR: usage: confend [<Line>]", [](ICvnEndPoint* p, LONG l) { p->AddToConf(l); });

@@ -13,37 +13,62 @@ const char* StatusText(LONG lStatus) { return lStatus != 0 ? "FAILED" : "SUCCESS
 
 const char* AdminTypeText(LONG lType) {
   switch (lType) {
-    case eRegisterReply: return "++++ eRegisterReply ";
-    case eUnregisterReply: return "++++ eUnregisterReply ";
-    case eShutdown: return "++++ eShutdown ";
-    default: return "++++ Unknown Msg Type ";
+    case eRegisterReply:
+      return "++++ eRegisterReply ";
+    case eUnregisterReply:
+      return "++++ eUnregisterReply ";
+    case eShutdown:
+      return "++++ eShutdown ";
+    default:
+      return "++++ Unknown Msg Type ";
   }
 }
 
 // The call-status types that are printed in full; null for the others.
 const char* CallStatusTypeText(LONG lType) {
   switch (lType) {
-    case eOffhookReply: return "++++ eOffhookReply ";
-    case eAnswerReply: return "++++ eAnswerReply ";
-    case eOnhookReply: return "++++ eOnhookReply ";
-    case eTransferReply: return "++++ eTransferReply ";
-    case eTransferEndReply: return "++++ eTransferEndReply ";
-    case eConferenceReply: return "++++ eConferenceReply ";
-    case eAddToConfReply: return "++++ eAddToConfReply ";
-    case eHoldReply: return "++++ eHoldReply ";
-    case eUnholdReply: return "++++ eUnholdReply ";
-    case eParkReply: return "++++ eParkReply ";
-    case eUnparkReply: return "++++ eUnparkReply ";
-    case eNewCall: return "++++ eNewCall ";
-    case eRingBack: return "++++ eRingBack ";
-    case eConnected: return "++++ eConnected ";
-    case eBusy: return "++++ eBusy ";
-    case eOnhookLocal: return "++++ eOnhookLocal ";
-    case eOnhookRemote: return "++++ eOnhookRemote ";
-    case eStopDialtone: return "++++ eStopDialtone ";
-    case ePickupGroup: return "++++ ePickupGroup ";
-    case ePickupDirected: return "++++ ePickupDirected ";
-    default: return nullptr;
+    case eOffhookReply:
+      return "++++ eOffhookReply ";
+    case eAnswerReply:
+      return "++++ eAnswerReply ";
+    case eOnhookReply:
+      return "++++ eOnhookReply ";
+    case eTransferReply:
+      return "++++ eTransferReply ";
+    case eTransferEndReply:
+      return "++++ eTransferEndReply ";
+    case eConferenceReply:
+      return "++++ eConferenceReply ";
+    case eAddToConfReply:
+      return "++++ eAddToConfReply ";
+    case eHoldReply:
+      return "++++ eHoldReply ";
+    case eUnholdReply:
+      return "++++ eUnholdReply ";
+    case eParkReply:
+      return "++++ eParkReply ";
+    case eUnparkReply:
+      return "++++ eUnparkReply ";
+    case eNewCall:
+      return "++++ eNewCall ";
+    case eRingBack:
+      return "++++ eRingBack ";
+    case eConnected:
+      return "++++ eConnected ";
+    case eBusy:
+      return "++++ eBusy ";
+    case eOnhookLocal:
+      return "++++ eOnhookLocal ";
+    case eOnhookRemote:
+      return "++++ eOnhookRemote ";
+    case eStopDialtone:
+      return "++++ eStopDialtone ";
+    case ePickupGroup:
+      return "++++ ePickupGroup ";
+    case ePickupDirected:
+      return "++++ ePickupDirected ";
+    default:
+      return nullptr;
   }
 }
 
@@ -58,7 +83,8 @@ CvnBstr GetNarrow(Getter getter) {
 void PrintAdministrative(IMsgInterpreter* pMsg, LONG lType) {
   LONG lStatus = -1;
   pMsg->GetStatus(&lStatus);
-  PrintLocked("==== eAdministrativeMsg %s<<<< Status %s", AdminTypeText(lType), StatusText(lStatus));
+  PrintLocked("==== eAdministrativeMsg %s<<<< Status %s", AdminTypeText(lType),
+              StatusText(lStatus));
 }
 
 // The caller holds g_ConsoleLock.
@@ -77,11 +103,20 @@ void PrintPhoneConfigReply(IMsgInterpreter* pMsg) {
 
 void RunAutoReaction(ICvnEndPoint* pEndPoint, LONG lType, LONG lSAL1, LONG lReqId) {
   switch (lType) {
-    case eOffhookReply: AutoDialOnOffhookReply(pEndPoint, lSAL1, lReqId); break;
-    case eOnhookReply: AutoDialOnOnhookReply(pEndPoint); break;
-    case eNewCall: AutoAnswerOnNewCall(pEndPoint, lSAL1); break;
-    case eConnected: AutoAnswerOnConnected(pEndPoint, lSAL1); break;
-    default: break;
+    case eOffhookReply:
+      AutoDialOnOffhookReply(pEndPoint, lSAL1, lReqId);
+      break;
+    case eOnhookReply:
+      AutoDialOnOnhookReply(pEndPoint);
+      break;
+    case eNewCall:
+      AutoAnswerOnNewCall(pEndPoint, lSAL1);
+      break;
+    case eConnected:
+      AutoAnswerOnConnected(pEndPoint, lSAL1);
+      break;
+    default:
+      break;
   }
 }
 
@@ -112,11 +147,12 @@ void PrintCallStatus(ICvnEndPoint* pEndPoint, IMsgInterpreter* pMsg, LONG lCateg
 
   const auto hex = [](LONG l) { return static_cast<unsigned>(l); };
   std::printf("\n%s\n", std::string(47, '=').c_str());
-  std::printf(" Len: %x Cat: %x Type: %x Rev: %x Cookie: %x\n", hex(lLength), hex(lCategory), hex(lType),
-              hex(lRevision), hex(lCookie));
-  std::printf(" SAL1: %x SAL2: %x Addr: %s Name: %s\n", hex(lSAL1), hex(lSAL2), NarrowText(bstrAddress.get()),
-              NarrowText(bstrName.get()));
-  std::printf(" Ext: %s ReqId: %x Stat: %x\n", NarrowText(bstrExtension.get()), hex(lReqId), hex(lStatus));
+  std::printf(" Len: %x Cat: %x Type: %x Rev: %x Cookie: %x\n", hex(lLength), hex(lCategory),
+              hex(lType), hex(lRevision), hex(lCookie));
+  std::printf(" SAL1: %x SAL2: %x Addr: %s Name: %s\n", hex(lSAL1), hex(lSAL2),
+              NarrowText(bstrAddress.get()), NarrowText(bstrName.get()));
+  std::printf(" Ext: %s ReqId: %x Stat: %x\n", NarrowText(bstrExtension.get()), hex(lReqId),
+              hex(lStatus));
   std::printf(" Dialed Num: %s\n", NarrowText(bstrDialed.get()));
   std::fflush(stdout);
 }

@@ -43,8 +43,8 @@ bool SplitCommandLine(std::string_view strLine, std::string& strWord, ArgList& a
     strWord.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
   }
   std::string strArg;
-  for (std::string_view arg = NextToken(strLine, nPos); !arg.empty() && args.Count() < ArgList::kMaxArgs;
-       arg = NextToken(strLine, nPos)) {
+  for (std::string_view arg = NextToken(strLine, nPos);
+       !arg.empty() && args.Count() < ArgList::kMaxArgs; arg = NextToken(strLine, nPos)) {
     strArg.assign(arg);
     args.Add(strArg.c_str());
   }

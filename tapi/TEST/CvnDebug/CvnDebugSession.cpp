@@ -32,7 +32,8 @@ void CreateObjStep() {
     return;
   }
   void* pv = nullptr;
-  const HRESULT hr = CoCreateInstance(CLSID_CvnEndPoint, nullptr, CLSCTX_INPROC_SERVER, IID_ICvnEndPoint, &pv);
+  const HRESULT hr =
+      CoCreateInstance(CLSID_CvnEndPoint, nullptr, CLSCTX_INPROC_SERVER, IID_ICvnEndPoint, &pv);
   FatalIfFailed(hr, "Failed at CoCreateInstance()");
   g_spIEndPoint.Set(CvnComPtr<ICvnEndPoint>::Attach(static_cast<ICvnEndPoint*>(pv)));
 }
@@ -61,7 +62,8 @@ void RegisterStep() {
   // Ask for the phone owner's name; the message handler thread prints the answer.
   if (CvnComPtr<ICvnEndPoint> spEndPoint = GetEndPointOrReport()) {
     FatalIfFailed(spEndPoint->ResetPhoneMessage(), "Failed at g_spIEndPoint->ResetPhoneMessage()");
-    FatalIfFailed(spEndPoint->SetPhoneOperation(eCvnOwnerName), "Failed at g_spIEndPoint->SetPhoneOperation()");
+    FatalIfFailed(spEndPoint->SetPhoneOperation(eCvnOwnerName),
+                  "Failed at g_spIEndPoint->SetPhoneOperation()");
     FatalIfFailed(spEndPoint->SendPhoneMessage(), "Failed at g_spIEndPoint->SendPhoneMessage()");
   }
 }
@@ -74,7 +76,8 @@ void UnregisterStep() {
 
 void DisconnectStep() {
   if (CvnComPtr<ICvnEndPoint> spEndPoint = GetEndPointOrReport()) {
-    FatalIfFailed(spEndPoint->DisconnectFromServer(), "Failed at g_spIEndPoint->DisconnectFromServer()");
+    FatalIfFailed(spEndPoint->DisconnectFromServer(),
+                  "Failed at g_spIEndPoint->DisconnectFromServer()");
   }
 }
 

@@ -18,8 +18,8 @@ namespace {
 
 // Appends data to text, leaving out every occurrence of ignored; a tail that may begin an
 // occurrence waits in held for the next data.
-void AppendFiltered(std::string& text, std::string& held, const std::string& ignored, const char* data,
-                    std::size_t size) {
+void AppendFiltered(std::string& text, std::string& held, const std::string& ignored,
+                    const char* data, std::size_t size) {
   held.append(data, size);
   if (ignored.empty()) {
     text += held;
@@ -38,11 +38,12 @@ void AppendFiltered(std::string& text, std::string& held, const std::string& ign
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           std::string ignored)
+ChildProcess::ChildProcess(const std::filesystem::path& program,
+                           const std::vector<std::string>& args, std::string ignored)
     : ignored_(std::move(ignored)) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
-  if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
+  if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
   posix_spawn_file_actions_t actions;
@@ -115,7 +116,8 @@ void ChildProcess::CloseInput() {
   stdin_fd_ = -1;
 }
 
-bool ChildProcess::Expect(const std::string& text, Stream stream, std::chrono::milliseconds timeout) {
+bool ChildProcess::Expect(const std::string& text, Stream stream,
+                          std::chrono::milliseconds timeout) {
   return ReadUntil(text, stream, timeout).has_value();
 }
 
@@ -134,7 +136,8 @@ std::optional<std::string> ChildProcess::ReadUntil(const std::string& text, Stre
   return before;
 }
 
-bool ChildProcess::Contains(const std::string& text, Stream stream, std::chrono::milliseconds timeout) {
+bool ChildProcess::Contains(const std::string& text, Stream stream,
+                            std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   Buffer& buffer = BufferOf(stream);
   const auto found = [&] { return buffer.text.find(text) != std::string::npos; };
@@ -164,7 +167,8 @@ std::optional<int> ChildProcess::WaitExit(std::chrono::milliseconds timeout) {
   {
     // The child's end closes its output pipes: wait for that, then reap it.
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_for(lock, timeout, [&] { return out_.closed && err_.closed; })) return std::nullopt;
+    if (!changed_.wait_for(lock, timeout, [&] { return out_.closed && err_.closed; }))
+      return std::nullopt;
   }
   int status = 0;
   if (waitpid(pid_, &status, 0) != pid_) return std::nullopt;
@@ -172,7 +176,8 @@ std::optional<int> ChildProcess::WaitExit(std::chrono::milliseconds timeout) {
   return exit_code_;
 }
 
-std::optional<int> RunToEnd(const std::filesystem::path& program, const std::vector<std::string>& args,
+std::optional<int> RunToEnd(const std::filesystem::path& program,
+                            const std::vector<std::string>& args,
                             std::chrono::milliseconds timeout) {
   ChildProcess child(program, args);
   child.CloseInput();

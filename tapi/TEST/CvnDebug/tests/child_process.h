@@ -79,7 +79,8 @@ class ChildProcess {
 };
 
 // Runs program to its end and returns its exit code (or nothing after timeout).
-std::optional<int> RunToEnd(const std::filesystem::path& program, const std::vector<std::string>& args,
+std::optional<int> RunToEnd(const std::filesystem::path& program,
+                            const std::vector<std::string>& args,
                             std::chrono::milliseconds timeout = kWait);
 
 }  // namespace cvndebug_test

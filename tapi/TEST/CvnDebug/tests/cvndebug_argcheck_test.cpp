@@ -51,9 +51,15 @@ TEST(ArgCheckTest, LinesAndRequestIds) {
     const char* text = nullptr;
     ArgCheck check = ArgCheck::kOk;
     switch (c.rule) {
-      case kLine: check = GetOptionalLine(args, value); break;
-      case kReqId: check = GetOptionalReqId(args, kDefault, value); break;
-      case kLineText: check = GetLineAndText(args, value, text); break;
+      case kLine:
+        check = GetOptionalLine(args, value);
+        break;
+      case kReqId:
+        check = GetOptionalReqId(args, kDefault, value);
+        break;
+      case kLineText:
+        check = GetLineAndText(args, value, text);
+        break;
     }
     const std::string what = std::to_string(c.rule) + " with " + std::to_string(c.args.size()) +
                              " args" + (c.args.empty() ? "" : ", first " + c.args[0]);
@@ -85,9 +91,9 @@ TEST(ArgCheckTest, ExtensionMustStartWithAPositiveNumber) {
     bool valid;
   };
   const Case cases[] = {
-      {"1234", true}, {"12x", true}, {"007", true},  {" 5", true},  {"+5", true},
-      {"abc", false}, {"0", false},  {"000", false}, {"", false},   {"-5", false},
-      {"x12", false}, {"99999999999999999999", true},
+      {"1234", true}, {"12x", true},  {"007", true},  {" 5", true},
+      {"+5", true},   {"abc", false}, {"0", false},   {"000", false},
+      {"", false},    {"-5", false},  {"x12", false}, {"99999999999999999999", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsValidExtension(c.extension), c.valid) << c.extension;
 }

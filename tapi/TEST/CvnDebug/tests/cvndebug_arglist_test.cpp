@@ -42,11 +42,12 @@ TEST(ArgListTest, GetIntAcceptsOnlyPlainDecimal) {
     int value;
   };
   const Case cases[] = {
-      {"0", true, 0},           {"42", true, 42},          {"007", true, 7},
-      {"2147483647", true, 2147483647},
+      {"0", true, 0},           {"42", true, 42},
+      {"007", true, 7},         {"2147483647", true, 2147483647},
       {"2147483648", false, 0}, {"99999999999999999999", false, 0},
-      {"-1", false, 0},         {"+1", false, 0},          {"1x", false, 0},
-      {"0x10", false, 0},       {"", false, 0},            {" 1", false, 0},
+      {"-1", false, 0},         {"+1", false, 0},
+      {"1x", false, 0},         {"0x10", false, 0},
+      {"", false, 0},           {" 1", false, 0},
   };
   for (const Case& c : cases) {
     ArgList args;

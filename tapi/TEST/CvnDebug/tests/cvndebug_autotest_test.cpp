@@ -10,7 +10,8 @@ namespace {
 using ccmsim::MsgType;
 
 constexpr std::chrono::milliseconds kCallWait{20000};
-const std::string kConflict = "ERROR: Auto Dial and Auto Answer can not be turned on at the same time\n";
+const std::string kConflict =
+    "ERROR: Auto Dial and Auto Answer can not be turned on at the same time\n";
 
 class AutoTestTest : public SimulatorTest {};
 
@@ -33,8 +34,8 @@ TEST_F(AutoTestTest, AutoDialAndAutoAnswerCompleteCalls) {
                                     "\nCall interval:        1 seconds\n\n",
                                 Stream::kOut, kCallWait))
         << call;
-    EXPECT_TRUE(answerer->Expect("\n" + std::string(49, '*') + "\nNumber of calls answered: " + number +
-                                     "\nCall duration:            1 seconds\n\n",
+    EXPECT_TRUE(answerer->Expect("\n" + std::string(49, '*') + "\nNumber of calls answered: " +
+                                     number + "\nCall duration:            1 seconds\n\n",
                                  Stream::kOut, kCallWait))
         << call;
   }
@@ -54,9 +55,12 @@ TEST_F(AutoTestTest, RegLoadStartsAndStopsTwice) {
   debugger->WriteLine("regload 2 1");
   for (int round = 1; round <= 2; ++round) {
     const std::string number = std::to_string(round);
-    ASSERT_TRUE(debugger->Expect("++++ eRegisterReply <<<< Status SUCCESS\n", Stream::kOut, kCallWait));
-    ASSERT_TRUE(debugger->Expect("++++ eUnregisterReply <<<< Status SUCCESS\n", Stream::kOut, kCallWait));
-    ASSERT_TRUE(debugger->Expect("RegLoad: completed times " + number + "\n", Stream::kOut, kCallWait));
+    ASSERT_TRUE(
+        debugger->Expect("++++ eRegisterReply <<<< Status SUCCESS\n", Stream::kOut, kCallWait));
+    ASSERT_TRUE(
+        debugger->Expect("++++ eUnregisterReply <<<< Status SUCCESS\n", Stream::kOut, kCallWait));
+    ASSERT_TRUE(
+        debugger->Expect("RegLoad: completed times " + number + "\n", Stream::kOut, kCallWait));
   }
   EXPECT_EQ(server_->ReceivedCount("112", MsgType::kRegistration), 2);
   EXPECT_EQ(server_->ReceivedCount("112", MsgType::kUnregister), 2);

@@ -19,14 +19,16 @@ TEST_F(CallsTest, NormalModeRegistersAsksForTheOwnerAndUnregistersAtExit) {
   ASSERT_TRUE(debugger->Expect("Current extension: 150\n"));
   ASSERT_TRUE(debugger->Expect("SpawnMsgHandlerThread() is invoked\n"));
   ASSERT_TRUE(debugger->Expect("Thread Suspend Count: 1\n"));
-  ASSERT_TRUE(debugger->Expect("==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
+  ASSERT_TRUE(
+      debugger->Expect("==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
   ASSERT_TRUE(debugger->Expect("==== ePhoneConfigReplyMsg <<<< Name Ada Tester\n"));
   EXPECT_TRUE(server_->IsRegistered("150"));
   EXPECT_EQ(server_->ReceivedCount("150", MsgType::kPhoneQuery), 1);
   EXPECT_NE(debugger->All().find("CallCtrlMsgHandler thread is created, tid "), std::string::npos);
 
   debugger->WriteLine("exit");
-  EXPECT_TRUE(debugger->Expect("==== eAdministrativeMsg ++++ eUnregisterReply <<<< Status SUCCESS\n"));
+  EXPECT_TRUE(
+      debugger->Expect("==== eAdministrativeMsg ++++ eUnregisterReply <<<< Status SUCCESS\n"));
   EXPECT_TRUE(debugger->Expect("Thread Suspend Count: 0\n"));  // autostop suspends the thread
   EXPECT_TRUE(debugger->Expect("Thread Suspend Count: 1\n"));  // shut-down resumes it
   EXPECT_TRUE(debugger->Expect("CallCtrlMsgHandler thread is returning\n"));
@@ -49,7 +51,8 @@ TEST_F(CallsTest, CallControlReachesTheServer) {
   // Off hook with the default request id: the server chooses line 65 and echoes the id.
   debugger->WriteLine("offhook");
   ASSERT_TRUE(WaitTrace({"<- 101 BRIXO_CC_OFFHOOK line 0 id 4026531840"}));
-  ASSERT_TRUE(debugger->Expect("==== eCallStatusMsg ++++ eOffhookReply <<<< Status SUCCESS\n" + kFieldRule));
+  ASSERT_TRUE(debugger->Expect("==== eCallStatusMsg ++++ eOffhookReply <<<< Status SUCCESS\n" +
+                               kFieldRule));
   const auto block = debugger->ReadUntil(" Dialed Num: ");
   ASSERT_TRUE(block);
   EXPECT_NE(block->find(" Cat: 20000 Type: 20001 "), std::string::npos) << *block;
@@ -69,8 +72,10 @@ TEST_F(CallsTest, CallControlReachesTheServer) {
     std::string trace;
     std::string printed;
   } steps[] = {
-      {"hold", MsgType::kHold, "<- 101 BRIXO_CC_HOLD line 65", "++++ eHoldReply <<<< Status SUCCESS\n"},
-      {"unhold 1", MsgType::kUnhold, "<- 101 BRIXO_CC_UNHOLD line 65", "++++ eUnholdReply <<<< Status SUCCESS\n"},
+      {"hold", MsgType::kHold, "<- 101 BRIXO_CC_HOLD line 65",
+       "++++ eHoldReply <<<< Status SUCCESS\n"},
+      {"unhold 1", MsgType::kUnhold, "<- 101 BRIXO_CC_UNHOLD line 65",
+       "++++ eUnholdReply <<<< Status SUCCESS\n"},
       {"park 1 700", MsgType::kPark, "<- 101 BRIXO_CC_PARK line 65 digits 700",
        "++++ eParkReply <<<< Status SUCCESS\n"},
   };
@@ -132,14 +137,16 @@ TEST_F(CallsTest, TestModeStepByStep) {
   ASSERT_TRUE(debugger->Expect("Thread Suspend Count: 1\n"));
   debugger->WriteLine("reg");
   ASSERT_TRUE(debugger->Expect("\n\nCALL STATE MESSAGE DUMP\n"));
-  ASSERT_TRUE(debugger->Expect("\n==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
+  ASSERT_TRUE(
+      debugger->Expect("\n==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
   ASSERT_TRUE(debugger->Expect("==== ePhoneConfigReplyMsg <<<< Name Phone 103\n"));
 
   debugger->WriteLine("trace");
   ASSERT_TRUE(debugger->Expect("Trace is OFF\n"));
   debugger->WriteLine("offhook 7");
   ASSERT_TRUE(WaitTrace({"<- 103 BRIXO_CC_OFFHOOK line 0 id 7"}));
-  const auto before = debugger->ReadUntil("==== eCallStatusMsg ++++ eOffhookReply <<<< Status SUCCESS\n");
+  const auto before =
+      debugger->ReadUntil("==== eCallStatusMsg ++++ eOffhookReply <<<< Status SUCCESS\n");
   ASSERT_TRUE(before);
   EXPECT_EQ(before->find("DUMP"), std::string::npos);
   ASSERT_TRUE(debugger->Expect(" Ext: 103 ReqId: 7 Stat: 0\n"));
@@ -157,13 +164,16 @@ TEST_F(CallsTest, TestModeStepByStep) {
   }
 
   debugger->WriteLine("config 127.0.0.1 0");
-  EXPECT_TRUE(debugger->Expect("Configuring server IP Addr and Port Id...\n"
-                               "Restart to read new configuration information!\n"));
+  EXPECT_TRUE(
+      debugger->Expect("Configuring server IP Addr and Port Id...\n"
+                       "Restart to read new configuration information!\n"));
   // The disconnect closed the connection: register again on the new one, then unregister.
   debugger->WriteLine("reg");
-  ASSERT_TRUE(debugger->Expect("==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
+  ASSERT_TRUE(
+      debugger->Expect("==== eAdministrativeMsg ++++ eRegisterReply <<<< Status SUCCESS\n"));
   debugger->WriteLine("unreg");
-  ASSERT_TRUE(debugger->Expect("==== eAdministrativeMsg ++++ eUnregisterReply <<<< Status SUCCESS\n"));
+  ASSERT_TRUE(
+      debugger->Expect("==== eAdministrativeMsg ++++ eUnregisterReply <<<< Status SUCCESS\n"));
   debugger->WriteLine("disconnect");
   debugger->WriteLine("destroyobj");
   debugger->WriteLine("destroyobj");
@@ -172,7 +182,8 @@ TEST_F(CallsTest, TestModeStepByStep) {
   EXPECT_EQ(debugger->WaitExit(), 0);
   EXPECT_EQ(server_->ReceivedCount("103", MsgType::kUnregister), 1);
   // A port of 0 stands for the default port.
-  ChildProcess query(kivtest::BinDir() / "reg", {"query", "HKLM\\Software\\KIV\\Corvane", "/v", "ServerPortId"});
+  ChildProcess query(kivtest::BinDir() / "reg",
+                     {"query", "HKLM\\Software\\KIV\\Corvane", "/v", "ServerPortId"});
   EXPECT_TRUE(query.Expect("20485"));
   EXPECT_EQ(query.WaitExit(), 0);
 }

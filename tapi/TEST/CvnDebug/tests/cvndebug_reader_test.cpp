@@ -12,8 +12,8 @@ namespace {
 
 // Reads every line of input through a buffer of cbBuffer bytes.
 std::vector<std::string> ReadAll(std::string input, std::size_t cbBuffer) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-      fmemopen(input.data(), input.size(), "r"), &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(fmemopen(input.data(), input.size(), "r"),
+                                                       &std::fclose);
   EXPECT_NE(file, nullptr);
   std::vector<std::string> lines;
   std::string line;

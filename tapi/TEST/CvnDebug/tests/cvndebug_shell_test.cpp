@@ -64,11 +64,17 @@ TEST_F(ShellTest, CommandLineAndExtensionCheck) {
       {{"12x", "/t"}, "exit\n", "Current extension: 12x\n", 0},
       {{"77", "/t"}, "quit\n", "HHHH ++++ HANDLE EVENT ", 0},
       {{"77", "/x"}, "", "Current extension: 77\n", 255},  // not test mode: no component here
-      {{std::string(40, '5'), "/t"}, "bye\n", "Current extension: " + std::string(31, '5') + "\n", 0},
+      {{std::string(40, '5'), "/t"},
+       "bye\n",
+       "Current extension: " + std::string(31, '5') + "\n",
+       0},
       {{}, "   \n", "Extension: \nSyntax: CvnDebug extension\n", 255},
       {{"1", "2", "3"}, "abc\n", "Extension: \nSyntax: CvnDebug extension\n", 255},
       // The prompt reads at most 30 characters.
-      {{}, std::string(40, '4') + "\n", "Extension: \nCurrent extension: " + std::string(30, '4') + "\n", 255},
+      {{},
+       std::string(40, '4') + "\n",
+       "Extension: \nCurrent extension: " + std::string(30, '4') + "\n",
+       255},
   };
   for (const Case& c : cases) {
     const std::string what = c.args.empty() ? "(no arguments)" : c.args[0];
@@ -140,7 +146,8 @@ TEST_F(ShellTest, UsageAndLineNumberErrors) {
       {"autoans", "ERROR: usage: Autoans <Duration>\n", ""},
       {"autoanswer 1 2", "ERROR: usage: Autoans <Duration>\n", ""},
       {"autoans 10", "", ""},
-      {"autodial 1001 5", "ERROR: Auto Dial and Auto Answer can not be turned on at the same time\n", ""},
+      {"autodial 1001 5",
+       "ERROR: Auto Dial and Auto Answer can not be turned on at the same time\n", ""},
       {"stopat", "", ""},
       {"autodial 1001 5", "", kNoEndPoint},
       {"regload 2", "ERROR: usage: RegLoad <times> <delay>\n", ""},
@@ -190,7 +197,8 @@ TEST_F(ShellTest, SuspendCountsOfConnectAndDisconnect) {
   ChildProcess debugger(Debugger(), {"1234", "/t"});
   ASSERT_TRUE(debugger.Expect(kPrompt));
   debugger.WriteLine("connect");
-  ASSERT_TRUE(debugger.Expect(kNoEndPoint + "SpawnMsgHandlerThread() is invoked\nHHHH ++++ HANDLE THREAD "));
+  ASSERT_TRUE(debugger.Expect(kNoEndPoint +
+                              "SpawnMsgHandlerThread() is invoked\nHHHH ++++ HANDLE THREAD "));
   ASSERT_TRUE(debugger.Expect("Thread Suspend Count: 1\n"));
   ASSERT_TRUE(debugger.Expect(kPrompt));
   // The new thread announces itself at some point after it was resumed.
@@ -209,11 +217,13 @@ TEST_F(ShellTest, SuspendCountsOfConnectAndDisconnect) {
     ASSERT_TRUE(out) << command;
     EXPECT_EQ(*out, expected) << command;
   }
-  EXPECT_EQ(debugger.All().find("SpawnMsgHandlerThread", debugger.All().find("Spawn") + 1), std::string::npos);
+  EXPECT_EQ(debugger.All().find("SpawnMsgHandlerThread", debugger.All().find("Spawn") + 1),
+            std::string::npos);
   debugger.WriteLine("exit");
   EXPECT_TRUE(debugger.Expect("Thread Suspend Count: 2\nThread Suspend Count: 1\n"));
-  EXPECT_TRUE(debugger.Expect("CallCtrlMsgHandler thread is signaled to terminate\n"
-                              "CallCtrlMsgHandler thread is returning\n"));
+  EXPECT_TRUE(
+      debugger.Expect("CallCtrlMsgHandler thread is signaled to terminate\n"
+                      "CallCtrlMsgHandler thread is returning\n"));
   EXPECT_TRUE(debugger.Expect("HHHH ---- HANDLE THREAD "));
   EXPECT_EQ(debugger.WaitExit(), 0);
 }

@@ -14,13 +14,14 @@ void SimulatorTest::SetUp() {
   server_ = std::make_unique<ccmsim::Server>(std::move(options));
   ASSERT_TRUE(server_->Start().ok());
 
-  ASSERT_EQ(RunToEnd(kivtest::BinDir() / "regsvr", {(kivtest::LibDir() / "libCorvane.so").string()}), 0);
+  ASSERT_EQ(
+      RunToEnd(kivtest::BinDir() / "regsvr", {(kivtest::LibDir() / "libCorvane.so").string()}), 0);
   const std::string key = "HKLM\\Software\\KIV\\Corvane";
   ASSERT_EQ(RunToEnd(kivtest::BinDir() / "reg",
                      {"add", key, "/v", "ServerIPAddr", "/t", "REG_SZ", "/d", "127.0.0.1", "/f"}),
             0);
-  ASSERT_EQ(RunToEnd(kivtest::BinDir() / "reg", {"add", key, "/v", "ServerPortId", "/t", "REG_SZ", "/d",
-                                                 std::to_string(server_->Port()), "/f"}),
+  ASSERT_EQ(RunToEnd(kivtest::BinDir() / "reg", {"add", key, "/v", "ServerPortId", "/t", "REG_SZ",
+                                                 "/d", std::to_string(server_->Port()), "/f"}),
             0);
 }
 
@@ -28,12 +29,14 @@ std::unique_ptr<ChildProcess> SimulatorTest::StartDebugger(const std::vector<std
   return std::make_unique<ChildProcess>(kivtest::BinDir() / "CvnDebug", args, kPrompt);
 }
 
-bool SimulatorTest::WaitTrace(const std::vector<std::string>& texts, std::chrono::milliseconds timeout) {
+bool SimulatorTest::WaitTrace(const std::vector<std::string>& texts,
+                              std::chrono::milliseconds timeout) {
   const auto matches = [&] {
     std::lock_guard<std::mutex> lock(trace_mutex_);
     return std::any_of(trace_.begin(), trace_.end(), [&](const std::string& line) {
-      return std::all_of(texts.begin(), texts.end(),
-                         [&](const std::string& text) { return line.find(text) != std::string::npos; });
+      return std::all_of(texts.begin(), texts.end(), [&](const std::string& text) {
+        return line.find(text) != std::string::npos;
+      });
     });
   };
   return server_->WaitUntil(matches, timeout);
