@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "kivtest/files.h"
 #include "kivtest/prefix.h"
 
 extern char** environ;
@@ -25,18 +26,6 @@ struct Outcome {
   std::string out;
   std::string err;
 };
-
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::filesystem::path& file, const std::string& text) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 // Runs reg with `args`; its output goes through files in `dir`.
 Outcome RunReg(const std::vector<std::string>& args, const std::filesystem::path& dir) {
@@ -57,8 +46,8 @@ Outcome RunReg(const std::vector<std::string>& args, const std::filesystem::path
   if (spawned != 0) return outcome;
   int status = 0;
   if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
-  outcome.out = ReadFile(out_file);
-  outcome.err = ReadFile(err_file);
+  outcome.out = kivtest::ReadWholeFile(out_file);
+  outcome.err = kivtest::ReadWholeFile(err_file);
   return outcome;
 }
 
@@ -77,7 +66,7 @@ TEST(RegToolTest, CommandsInOrder) {
   kivtest::ScopedPrefix prefix;
   const std::string exported = (prefix.path() / "saved.reg").string();
   const std::string broken = (prefix.path() / "broken.reg").string();
-  WriteFile(broken, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\nnonsense\n");
+  kivtest::WriteWholeFile(broken, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\nnonsense\n");
   const std::string corvane = "HKLM\\Software\\KIV\\Corvane";
 
   const Step steps[] = {
@@ -144,14 +133,14 @@ TEST(RegToolTest, CommandsInOrder) {
   }
   EXPECT_NE(RunReg({"import", broken}, prefix.path()).err.find(broken + " line 3: "), std::string::npos);
   // The export is the hive as it was then, in the hive's own format.
-  EXPECT_EQ(ReadFile(exported), ReadFile(prefix.path() / "registry.reg"));
+  EXPECT_EQ(kivtest::ReadWholeFile(exported), kivtest::ReadWholeFile(prefix.path() / "registry.reg"));
 }
 
 TEST(RegToolTest, ACorruptHiveIsReportedWithFileAndLineAndKept) {
   kivtest::ScopedPrefix prefix;
   const std::filesystem::path hive = prefix.path() / "registry.reg";
   const std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\n";
-  WriteFile(hive, text);
+  kivtest::WriteWholeFile(hive, text);
   const std::vector<std::vector<std::string>> commands = {
       {"query", "HKLM\\Software"},
       {"add", "HKLM\\Software\\KIV", "/v", "x", "/d", "y"},
@@ -163,7 +152,7 @@ TEST(RegToolTest, ACorruptHiveIsReportedWithFileAndLineAndKept) {
     const Outcome outcome = RunReg(args, prefix.path());
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_EQ(outcome.err, "ERROR: " + hive.string() + " line 3: a section line must end with ]\n");
-    EXPECT_EQ(ReadFile(hive), text);
+    EXPECT_EQ(kivtest::ReadWholeFile(hive), text);
   }
 }
 

@@ -10,22 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "kivtest/files.h"
 #include "kivtest/prefix.h"
 #include "plat/registry.h"
 
 namespace {
-
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::filesystem::path& file, const std::string& text) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 LONG SetText(HKEY key, const char* name, const std::string& text) {
   return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -74,7 +63,7 @@ TEST_F(RegistryHiveTest, AMissingHiveIsEmptyAndTheFirstWriteMakesPrefixAndFile) 
   ASSERT_EQ(SetText(key, "Lines", "one\ntwo"), ERROR_SUCCESS);
   RegCloseKey(key);
 
-  EXPECT_EQ(ReadFile(nested / "registry.reg"),
+  EXPECT_EQ(kivtest::ReadWholeFile(nested / "registry.reg"),
             "REGEDIT4\n"
             "\n"
             "[HKEY_LOCAL_MACHINE\\Software]\n"
@@ -96,7 +85,7 @@ TEST_F(RegistryHiveTest, AMissingHiveIsEmptyAndTheFirstWriteMakesPrefixAndFile) 
 }
 
 TEST_F(RegistryHiveTest, ReadsAHiveWrittenByHand) {
-  WriteFile(Hive(),
+  kivtest::WriteWholeFile(Hive(),
             "REGEDIT4\r\n"
             "; settings of the call-control component\r\n"
             "\r\n"
@@ -152,7 +141,7 @@ TEST_F(RegistryHiveTest, ACorruptHiveFailsEveryCallAndIsLeftUntouched) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    WriteFile(Hive(), c.text);
+    kivtest::WriteWholeFile(Hive(), c.text);
     HKEY key = nullptr;
     DWORD disposition = 0;
     char name[16];
@@ -168,13 +157,13 @@ TEST_F(RegistryHiveTest, ACorruptHiveFailsEveryCallAndIsLeftUntouched) {
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software"), ERROR_BADDB);
     const std::filesystem::path exported = prefix_.path() / "out.reg";
     EXPECT_EQ(plat::RegExportHive(exported.string(), nullptr), ERROR_BADDB);
-    WriteFile(prefix_.path() / "in.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\In]\n");
+    kivtest::WriteWholeFile(prefix_.path() / "in.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\In]\n");
     EXPECT_EQ(plat::RegImportHive((prefix_.path() / "in.reg").string(), nullptr), ERROR_BADDB);
 
     std::string error;
     EXPECT_EQ(plat::RegCheckHive(&error), ERROR_BADDB);
     EXPECT_EQ(error.rfind(Hive().string() + " line " + std::to_string(c.line) + ": ", 0), 0u) << error;
-    EXPECT_EQ(ReadFile(Hive()), c.text);
+    EXPECT_EQ(kivtest::ReadWholeFile(Hive()), c.text);
     EXPECT_FALSE(std::filesystem::exists(exported));
     EXPECT_FALSE(std::filesystem::exists(Hive().string() + ".tmp"));
   }
@@ -199,17 +188,17 @@ TEST_F(RegistryHiveTest, ImportMergesAllOrNothing) {
   ASSERT_EQ(SetDword(key, "NumPhones", 1), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(key, "EmulateModem", 0), ERROR_SUCCESS);
   RegCloseKey(key);
-  const std::string before = ReadFile(Hive());
+  const std::string before = kivtest::ReadWholeFile(Hive());
 
   const std::filesystem::path bad = prefix_.path() / "bad.reg";
-  WriteFile(bad, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\KIV\\KIVTSP]\n\"NumPhones\"=dword:2\nbroken\n");
+  kivtest::WriteWholeFile(bad, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\KIV\\KIVTSP]\n\"NumPhones\"=dword:2\nbroken\n");
   std::string error;
   EXPECT_EQ(plat::RegImportHive(bad.string(), &error), ERROR_BADDB);
   EXPECT_EQ(error.rfind(bad.string() + " line 4: ", 0), 0u) << error;
-  EXPECT_EQ(ReadFile(Hive()), before);
+  EXPECT_EQ(kivtest::ReadWholeFile(Hive()), before);
 
   const std::filesystem::path good = prefix_.path() / "good.reg";
-  WriteFile(good,
+  kivtest::WriteWholeFile(good,
             "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\KIV\\KIVTSP]\n\"NumPhones\"=dword:2\n\"EmulateModem\"=-\n"
             "[HKEY_LOCAL_MACHINE\\Software\\KIV\\KIVTSP\\Phone1]\n\"Extension\"=\"101\"\n");
   ASSERT_EQ(plat::RegImportHive(good.string(), &error), ERROR_SUCCESS) << error;
@@ -221,7 +210,7 @@ TEST_F(RegistryHiveTest, ImportMergesAllOrNothing) {
   ASSERT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\KIV\\KIVTSP\\Phone1", "Extension", &type, &data), ERROR_SUCCESS);
   EXPECT_EQ(data, std::string("101", 4));
 
-  WriteFile(good, "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\Software\\KIV]\n");
+  kivtest::WriteWholeFile(good, "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\Software\\KIV]\n");
   ASSERT_EQ(plat::RegImportHive(good.string(), &error), ERROR_SUCCESS) << error;
   EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\KIV", nullptr, &type, &data), ERROR_FILE_NOT_FOUND);
 }

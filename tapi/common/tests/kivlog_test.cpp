@@ -16,6 +16,7 @@
 
 #include "KivLog.h"
 #include "KivLogTesting.h"
+#include "kivtest/files.h"
 #include "kivtest/prefix.h"
 
 namespace {
@@ -34,13 +35,6 @@ constexpr DWORD kExtra = 0x10000000u;
 #pragma GCC diagnostic ignored "-Wformat-security"
 int PrintRaw(DWORD cls, int index, const char* format) { return KivLog::Print(cls, index, format); }
 #pragma GCC diagnostic pop
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string Record(const std::string& file, std::size_t i) { return file.substr(i * kRecord, kRecord); }
 
@@ -78,7 +72,7 @@ TEST_F(KivLogTest, RecordsAreByteExact) {
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string after = LocalStamp();
 
-  const std::string file = ReadFile(LogPath());
+  const std::string file = kivtest::ReadWholeFile(LogPath());
   ASSERT_EQ(file.size(), 4 * kRecord);
 
   const std::string title = Record(file, 0);
@@ -183,7 +177,7 @@ TEST_F(KivLogTest, NameIsPaddedAndTextCutToTheirFields) {
   KivLog::SetMaxSize(1);
   KivLog::Log(kError, index, "%s", huge_text.c_str());
 
-  const std::string file = ReadFile(LogPath());
+  const std::string file = kivtest::ReadWholeFile(LogPath());
   ASSERT_EQ(file.size(), 5 * kRecord);
   const std::string line = Record(file, 3);
   EXPECT_EQ(line.substr(11, 16), " abc          E ");
@@ -195,22 +189,22 @@ TEST_F(KivLogTest, NameIsPaddedAndTextCutToTheirFields) {
 
 TEST_F(KivLogTest, RotationMovesIntoFreeSlotsAndNeverOverwrites) {
   const fs::path dir = prefix_.TempDir();
-  WriteFile(dir / "KIV.log", "current");
-  WriteFile(dir / "OldKIV.log", "old1");
-  WriteFile(dir / "OldKIV3.log", "old3");
-  WriteFile(dir / "OldKIV5.log", "old5");
+  kivtest::WriteWholeFile(dir / "KIV.log", "current");
+  kivtest::WriteWholeFile(dir / "OldKIV.log", "old1");
+  kivtest::WriteWholeFile(dir / "OldKIV3.log", "old3");
+  kivtest::WriteWholeFile(dir / "OldKIV5.log", "old5");
   const int index = Start();
   testing::internal::CaptureStdout();
   KivLog::Log(kError, index, "first");
   KivLog::Log(kError, index, "second");  // no second rotation
   testing::internal::GetCapturedStdout();
 
-  EXPECT_EQ(ReadFile(dir / "OldKIV5.log"), "old5");
-  EXPECT_EQ(ReadFile(dir / "OldKIV4.log"), "old3");
+  EXPECT_EQ(kivtest::ReadWholeFile(dir / "OldKIV5.log"), "old5");
+  EXPECT_EQ(kivtest::ReadWholeFile(dir / "OldKIV4.log"), "old3");
   EXPECT_FALSE(fs::exists(dir / "OldKIV3.log"));
-  EXPECT_EQ(ReadFile(dir / "OldKIV2.log"), "old1");
-  EXPECT_EQ(ReadFile(dir / "OldKIV.log"), "current");
-  EXPECT_EQ(ReadFile(LogPath()).size(), 4 * kRecord);
+  EXPECT_EQ(kivtest::ReadWholeFile(dir / "OldKIV2.log"), "old1");
+  EXPECT_EQ(kivtest::ReadWholeFile(dir / "OldKIV.log"), "current");
+  EXPECT_EQ(kivtest::ReadWholeFile(LogPath()).size(), 4 * kRecord);
 }
 
 TEST_F(KivLogTest, AfterInitAloneOnlyTheFirstLineReachesTheFile) {
@@ -232,7 +226,7 @@ TEST_F(KivLogTest, AfterInitAloneOnlyTheFirstLineReachesTheFile) {
   const std::string out = testing::internal::GetCapturedStdout();
 
   EXPECT_EQ(out.size(), 3 * 147u);  // standard output goes on
-  const std::string file = ReadFile(LogPath());
+  const std::string file = kivtest::ReadWholeFile(LogPath());
   ASSERT_EQ(file.size(), 4 * kRecord);
   EXPECT_EQ(Record(file, 3).substr(27, 3), "one");
   EXPECT_EQ(KivLog::GetStatusFlags(), 0u);
@@ -266,12 +260,12 @@ TEST(KivLogFolderTest, MissingFolderSendsLinesToStdoutUntilItExists) {
   EXPECT_FALSE(fs::exists(prefix.TempDir()));  // not created by the facility
 
   fs::create_directories(prefix.TempDir());
-  WriteFile(prefix.TempDir() / "KIV.log", "earlier run");
+  kivtest::WriteWholeFile(prefix.TempDir() / "KIV.log", "earlier run");
   testing::internal::CaptureStdout();
   KivLog::Log(kError, index, "kept");
   testing::internal::GetCapturedStdout();
-  EXPECT_EQ(ReadFile(prefix.TempDir() / "OldKIV.log"), "earlier run");  // rotation tried again
-  const std::string file = ReadFile(prefix.TempDir() / "KIV.log");
+  EXPECT_EQ(kivtest::ReadWholeFile(prefix.TempDir() / "OldKIV.log"), "earlier run");  // rotation tried again
+  const std::string file = kivtest::ReadWholeFile(prefix.TempDir() / "KIV.log");
   ASSERT_EQ(file.size(), 4 * kRecord);
   EXPECT_EQ(Record(file, 0).substr(0, 29), "KIV LOGGING FACILITY LOG FILE");
   EXPECT_EQ(Record(file, 3).substr(27, 4), "kept");
@@ -322,7 +316,7 @@ TEST_F(KivLogTest, ThreadsWriteWholeRecords) {
   for (std::thread& thread : threads) thread.join();
   const std::string out = testing::internal::GetCapturedStdout();
 
-  const std::string file = ReadFile(LogPath());
+  const std::string file = kivtest::ReadWholeFile(LogPath());
   ASSERT_EQ(file.size(), (3 + kThreads * kLines) * kRecord);
   ASSERT_EQ(out.size(), kThreads * kLines * 147u);
   std::set<std::string> seen;
