@@ -33,15 +33,24 @@ ccmsim::Server& TheServer() {
 }
 
 int Connect(uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  KIVFUZZ_CHECK(fd >= 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  KIVFUZZ_CHECK(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0);
-  KIVFUZZ_CHECK(::fcntl(fd, F_SETFL, O_NONBLOCK) == 0);
-  return fd;
+  // Tens of thousands of short connections leave the loopback's TIME_WAIT table full for a
+  // while, and a connect can then fail for a moment; a few bounded retries ride that out.
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    KIVFUZZ_CHECK(fd >= 0);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+      KIVFUZZ_CHECK(::fcntl(fd, F_SETFL, O_NONBLOCK) == 0);
+      return fd;
+    }
+    ::close(fd);
+    ::poll(nullptr, 0, 10);
+  }
+  KIVFUZZ_CHECK(!"cannot connect to the simulator");
+  return -1;
 }
 
 // Writes the input while reading the replies (so neither side stalls on a full buffer), then
